@@ -1,0 +1,1 @@
+#include "library/diagnostics/SResult.h"
