@@ -1,6 +1,6 @@
 #include "library/system/process/SAutoImpersonate.h"
 
-#include "system/process/TokenTestHelpers.h"
+#include "process/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
 
