@@ -1,6 +1,7 @@
 #include "library/system/file/SFile.h"
 
 #include "library/system/process/SEvent.h"
+#include "library/system/profile/SUserEnvironment.h"
 #include "library/system/registry/ResultFromWin32Error.h"
 
 #include <atomic>
@@ -62,18 +63,6 @@ NtQueryInformationFileFn QueryInformationFileEntry() noexcept
 DWORD AttributesOf(const SPath& longPath) noexcept
 {
     return GetFileAttributesW(longPath.c_str());
-}
-
-// Environment references of a path, expanded for the caller's own context.
-bool ExpandPathEnvironment(const SPath& path, SPath& expanded)
-{
-    const DWORD needed = ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
-    if (needed == 0)
-        return false;
-    wchar_t* buffer = expanded.GetBuffer(needed);
-    const DWORD written = ExpandEnvironmentStringsW(path.c_str(), buffer, needed);
-    expanded.ReleaseBuffer(written != 0 && written <= needed ? SNpos : 0);
-    return written != 0 && written <= needed;
 }
 
 bool SetAttributes(const SPath& longPath, DWORD attributes) noexcept
@@ -412,8 +401,12 @@ bool FileExists(const SPath& path, bool* isDirectory)
     if (isDirectory != nullptr)
         *isDirectory = false;
     SPath expanded = path;
-    if (path.Find(L'%') != SNpos && !ExpandPathEnvironment(path, expanded))
-        expanded = path;
+    if (path.Find(L'%') != SNpos)
+    {
+        SString text;
+        if (ExpandEnvironmentForUser(path, text, nullptr))
+            expanded = text;
+    }
     const DWORD attributes = AttributesOf(LongForm(expanded));
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
