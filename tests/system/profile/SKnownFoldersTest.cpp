@@ -2,6 +2,7 @@
 
 #include "library/system/profile/SFolderTable.h"
 
+#include "process/RecordingLogger.h"
 #include "process/TokenTestHelpers.h"
 #include "system/profile/ProfileTestHelpers.h"
 
@@ -199,9 +200,25 @@ TEST_F(KnownFolders, ProfileFoldersOfATokensUser)
     EXPECT_TRUE(SamePath(path, ParentOf(profile))) << Text(path);
     EXPECT_EQ(S::GetFolderPathForVista(39, path, token.Get()), SResult(0));
     EXPECT_TRUE(SamePath(path, profile)) << Text(path);
-    // Without a token the profile directory cannot be read and the shell's answer stands in.
+}
+
+TEST_F(KnownFolders, WithoutTokenTheShellAnswersForTheProfileDirectory)
+{
+    STest::RecordingLogger logger;
+    SString path;
     EXPECT_EQ(S::GetFolderPath(39, path, nullptr), SResult(0));
-    EXPECT_TRUE(SamePath(path, profile)) << Text(path);
+    EXPECT_TRUE(SamePath(path, STest::EnvironmentValue(L"USERPROFILE"))) << Text(path);
+    S::GetFolderPath(59, path, nullptr);
+    ASSERT_EQ(logger.lines.size(), 2u);
+    const wchar_t* const expected[] = {L"Failed to get user profile directory path. Error code=",
+                                       L"Failed to get profile directory path. Error code="};
+    for (size_t i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ(logger.lines[i].level, S::SLogLevel::Trace);
+        EXPECT_EQ(static_cast<uint32_t>(logger.lines[i].result), 0xA0040201u);
+        EXPECT_EQ(logger.lines[i].text.rfind(expected[i], 0), 0u) << logger.lines[i].text;
+        EXPECT_GT(logger.lines[i].text.size(), std::wcslen(expected[i])) << "the error code follows";
+    }
 }
 
 TEST_F(KnownFolders, WithoutTokenTheProfileFoldersAreTheShellUsers)
