@@ -2,6 +2,7 @@
 
 #include "library/diagnostics/SCrashSupport.h"
 #include "library/diagnostics/WerApiShim.h"
+#include "library/system/process/SCriticalSection.h"
 
 #include <dbghelp.h>
 
@@ -125,25 +126,10 @@ const StageSlot& TheStageSlot() noexcept
     return slot;
 }
 
-// Stand-in for the library's process-wide critical section, which serialises minidump writing.
-class DumpLock
+// The process-wide lock that serialises minidump writing.
+SCriticalSection& TheDumpLock() noexcept
 {
-public:
-    DumpLock() noexcept { InitializeCriticalSection(&m_Section); }
-    ~DumpLock() { DeleteCriticalSection(&m_Section); }
-    DumpLock(const DumpLock&) = delete;
-    DumpLock& operator=(const DumpLock&) = delete;
-
-    void Enter() noexcept { EnterCriticalSection(&m_Section); }
-    void Leave() noexcept { LeaveCriticalSection(&m_Section); }
-
-private:
-    CRITICAL_SECTION m_Section;
-};
-
-DumpLock& TheDumpLock() noexcept
-{
-    static DumpLock lock;
+    static SCriticalSection lock;
     return lock;
 }
 
@@ -153,12 +139,14 @@ SResult WriteMiniDump(const SHandle& file, const EXCEPTION_POINTERS* pointers) n
     exception.ThreadId = GetCurrentThreadId();
     exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(pointers);
     exception.ClientPointers = FALSE;
-    TheDumpLock().Enter();
-    const BOOL written =
-        MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file.Get(), kMiniDumpType,
-                          pointers != nullptr ? &exception : nullptr, nullptr, nullptr);
-    const DWORD error = GetLastError();
-    TheDumpLock().Leave();
+    BOOL written = FALSE;
+    DWORD error = 0;
+    {
+        SAutoCriticalSection locked(TheDumpLock());
+        written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file.Get(), kMiniDumpType,
+                                    pointers != nullptr ? &exception : nullptr, nullptr, nullptr);
+        error = GetLastError();
+    }
     if (written)
         return 0;
     // dbghelp reports some failures as HRESULTs in the last error.

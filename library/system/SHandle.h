@@ -26,7 +26,10 @@ public:
     }
     ~SHandle() { Reset(); }
 
-    static bool IsValid(HANDLE handle) noexcept { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE handle) noexcept
+    {
+        return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+    }
     bool IsValid() const noexcept { return IsValid(m_Handle); }
     explicit operator bool() const noexcept { return IsValid(); }
     HANDLE Get() const noexcept { return m_Handle; }

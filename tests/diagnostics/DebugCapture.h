@@ -1,61 +1,26 @@
-// Collects what the calling thread writes to the debugger while an instance lives. Debugger output
-// reaches a process as an exception that the output routine handles itself; a vectored handler
-// sees it first.
+// Runs a helper program beside the test executable under a debugger loop and collects every
+// text it sends to the debugger.
 #pragma once
 
-#include <windows.h>
-
-#include <mutex>
 #include <string>
 #include <vector>
 
-class DebugCapture
+namespace S::TestKit
 {
-public:
-    DebugCapture() : m_Thread(GetCurrentThreadId())
-    {
-        std::lock_guard lock(Mutex());
-        Active() = this;
-        m_Handler = AddVectoredExceptionHandler(1, &Collect);
-    }
-    ~DebugCapture()
-    {
-        RemoveVectoredExceptionHandler(m_Handler);
-        std::lock_guard lock(Mutex());
-        Active() = nullptr;
-    }
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
 
-    std::vector<std::string> Lines() const
-    {
-        std::lock_guard lock(Mutex());
-        return m_Lines;
-    }
-
-private:
-    static LONG CALLBACK Collect(EXCEPTION_POINTERS* pointers)
-    {
-        const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-        if (record.ExceptionCode != DBG_PRINTEXCEPTION_C || record.NumberParameters < 2)
-            return EXCEPTION_CONTINUE_SEARCH;
-        std::lock_guard lock(Mutex());
-        if (Active() != nullptr && Active()->m_Thread == GetCurrentThreadId())
-            Active()->m_Lines.emplace_back(reinterpret_cast<const char*>(record.ExceptionInformation[1]));
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    static std::mutex& Mutex()
-    {
-        static std::mutex mutex;
-        return mutex;
-    }
-    static DebugCapture*& Active()
-    {
-        static DebugCapture* active = nullptr;
-        return active;
-    }
-
-    DWORD m_Thread;
-    void* m_Handler = nullptr;
-    std::vector<std::string> m_Lines;
+struct DebugCapture
+{
+    bool started = false;
+    unsigned long exitCode = 0;
+    std::vector<std::wstring> messages;
 };
+
+// `arguments` follow the program name on the command line; `folder` is the working directory
+// (empty: the test's own).
+DebugCapture RunUnderDebugger(const std::wstring& program, const std::wstring& arguments,
+                              const std::wstring& folder = {});
+
+// The folder holding the running test executable, with a trailing backslash.
+std::wstring ExecutableFolder();
+
+} // namespace S::TestKit

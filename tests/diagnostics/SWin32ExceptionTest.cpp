@@ -1,6 +1,6 @@
 // The exception family in this process: names, descriptions and fields built from records, and
 // the translator that throws them.
-#include "diagnostics/DebugCapture.h"
+#include "diagnostics/ThreadDebugOutput.h"
 #include "diagnostics/Faults.h"
 #include "library/diagnostics/SSeTranslator.h"
 #include "library/diagnostics/SWin32Exception.h"
@@ -234,7 +234,7 @@ TEST(SWin32Exception, TranslatorThrowsTheClassThatFitsTheCodeAndAnnouncesIt)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.className);
-        DebugCapture capture;
+        ThreadDebugOutput capture;
         std::string caughtAs;
         try
         {

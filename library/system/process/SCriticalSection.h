@@ -1,0 +1,69 @@
+// The process-local lock of the library: a recursive critical section and the scope guard
+// through which the library takes every lock. SCriticalSection is thread-safe (that is its job);
+// an SAutoCriticalSection belongs to the thread that holds it.
+// Failure contract: a section whose memory could not be allocated holds nothing; Enter and
+// Leave then do nothing, Wait and TryEnter give 0xA0040902.
+#pragma once
+
+#include "library/system/process/SSyncable.h"
+
+#include <memory>
+
+namespace S
+{
+
+class ICriticalSection : public SSyncable
+{
+public:
+    virtual void Enter() noexcept = 0;
+    virtual void Leave() noexcept = 0;
+    // Never blocks: 0 when entered, 0xA0040910 when another thread holds the section.
+    virtual SResult TryEnter(SResult& result) noexcept = 0;
+};
+
+class SCriticalSection : public ICriticalSection
+{
+public:
+    SCriticalSection() noexcept;
+    SCriticalSection(const SCriticalSection&) = delete;
+    SCriticalSection& operator=(const SCriticalSection&) = delete;
+
+    HANDLE GetHandle() const noexcept override { return nullptr; }
+    // Enters the section; the flag and the time-out do not apply to a critical section.
+    SResult Wait(SResult& result, bool alertable, DWORD timeoutMs) noexcept override;
+    void Enter() noexcept override;
+    void Leave() noexcept override;
+    SResult TryEnter(SResult& result) noexcept override;
+
+    bool IsValid() const noexcept { return m_pCSection != nullptr; }
+
+private:
+    struct Deleter
+    {
+        void operator()(CRITICAL_SECTION* section) const noexcept;
+    };
+    std::unique_ptr<CRITICAL_SECTION, Deleter> m_pCSection;
+};
+
+// Holds one section entered for its lifetime; leaves it on every path out of the scope.
+class SAutoCriticalSection
+{
+public:
+    SAutoCriticalSection() noexcept = default;
+    explicit SAutoCriticalSection(SCriticalSection* section) noexcept { Attach(section); }
+    explicit SAutoCriticalSection(SCriticalSection& section) noexcept { Attach(&section); }
+    SAutoCriticalSection(const SAutoCriticalSection&) = delete;
+    SAutoCriticalSection& operator=(const SAutoCriticalSection&) = delete;
+    ~SAutoCriticalSection() { Release(); }
+
+    // Leaves the section held, then enters `section` when one is given.
+    void Attach(SCriticalSection* section) noexcept;
+    // Leaves the section held and forgets it.
+    void Release() noexcept;
+    SCriticalSection* Get() const noexcept { return m_pSection; }
+
+private:
+    SCriticalSection* m_pSection = nullptr;
+};
+
+} // namespace S

@@ -1,0 +1,59 @@
+#include "library/system/process/SSyncable.h"
+
+#include "library/system/process/SyncSeed.h"
+
+#include <atomic>
+
+namespace S
+{
+
+SResult WaitResultFromStatus(DWORD status) noexcept
+{
+    switch (status)
+    {
+    case WAIT_OBJECT_0:
+        return 0;
+    case WAIT_ABANDONED:
+        return SyncResult::WaitAbandoned;
+    case WAIT_IO_COMPLETION:
+        return SyncResult::WaitIoCompletion;
+    case WAIT_TIMEOUT:
+        return SyncResult::WaitTimeout;
+    case WAIT_FAILED:
+        return SyncResult::WaitFailed;
+    default:
+        return SyncResult::CallFailed;
+    }
+}
+
+SResult WaitOnHandle(HANDLE handle, bool alertable, DWORD timeoutMs) noexcept
+{
+    if (handle == nullptr)
+        return SyncResult::NoHandle;
+    return WaitResultFromStatus(WaitForSingleObjectEx(handle, timeoutMs, alertable ? TRUE : FALSE));
+}
+
+SResult SSyncBase::Wait(SResult& result, bool alertable, DWORD timeoutMs) noexcept
+{
+    result = WaitOnHandle(GetHandle(), alertable, timeoutMs);
+    return result;
+}
+
+bool SSyncBase::IsSignaled() noexcept
+{
+    SResult result;
+    return Wait(result, false, 0).Succeeded();
+}
+
+uint32_t NextUniqueNameSerial() noexcept
+{
+    static std::atomic<uint32_t> counter{0};
+    if (counter.load(std::memory_order_relaxed) == 0)
+    {
+        uint32_t expected = 0;
+        counter.compare_exchange_strong(expected, UniqueNameSeed());
+    }
+    return counter.fetch_add(1) + 1;
+}
+
+} // namespace S

@@ -1,0 +1,217 @@
+// SBufferT: a typed, single-owner array. Plain data (IsObject 0) lives in zeroed memory from the
+// plain allocator and is wiped before it goes back; class types (IsObject 1) are an array of
+// constructed elements. Failure contract: Resize writes its code to `out` and returns it; on an
+// allocation failure a plain buffer is left empty, an object buffer keeps its old array.
+// Thread-safety: none; one owner at a time.
+#pragma once
+
+#include "library/diagnostics/SResult.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+namespace S
+{
+
+// The plain allocator pair shared by SBufferT, SAutoPtrT<T, 1> and the string conversions: memory
+// from PlainAllocateZeroed is released with PlainFree and nothing else.
+void* PlainAllocateZeroed(size_t bytes) noexcept;
+void PlainFree(void* p) noexcept;
+
+// Overwrites memory with zeros in a way the optimiser may not drop, even right before a free.
+void SecureZero(void* p, size_t bytes) noexcept;
+
+inline constexpr unsigned SBufferTagValue = 0x4C544253u;
+
+inline constexpr uint32_t SResultInvalidState = 0x8007054Fu; // memory expected but missing
+inline constexpr uint32_t SResultOutOfMemory = 0x8007000Eu;
+
+template <typename T, int IsObject = (std::is_trivially_copyable_v<T> ? 0 : 1),
+          typename SizeType = unsigned int, unsigned Tag = SBufferTagValue>
+class SBufferT;
+
+// Plain data: the memory is always fully zeroed beyond the live elements it has held.
+template <typename T, typename SizeType, unsigned Tag> class SBufferT<T, 0, SizeType, Tag>
+{
+    static_assert(std::is_trivially_copyable_v<T>, "plain buffers hold trivially copyable data only");
+
+public:
+    SBufferT() noexcept = default;
+    SBufferT(const SBufferT&) = delete;
+    SBufferT& operator=(const SBufferT&) = delete;
+    SBufferT(SBufferT&& other) noexcept
+        : m_pData(std::exchange(other.m_pData, nullptr)), m_Count(std::exchange(other.m_Count, 0)),
+          m_Capacity(std::exchange(other.m_Capacity, 0))
+    {
+    }
+    SBufferT& operator=(SBufferT&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Free();
+            m_pData = std::exchange(other.m_pData, nullptr);
+            m_Count = std::exchange(other.m_Count, 0);
+            m_Capacity = std::exchange(other.m_Capacity, 0);
+        }
+        return *this;
+    }
+    virtual ~SBufferT() { Free(); }
+
+    SResult Resize(SResult& out, SizeType count, bool keepContents) noexcept
+    {
+        out = ResizeImpl(count, keepContents);
+        return out;
+    }
+
+    T* GetData() noexcept { return m_pData; }
+    const T* GetData() const noexcept { return m_pData; }
+    SizeType GetCount() const noexcept { return m_Count; }
+    SizeType GetCapacity() const noexcept { return m_Capacity; }
+    T& operator[](SizeType i) noexcept { return m_pData[i]; }
+    const T& operator[](SizeType i) const noexcept { return m_pData[i]; }
+
+    // Hands the memory (release it with PlainFree) to the caller. The count is kept so that the
+    // caller can still read how many elements it received; the capacity becomes 0.
+    T* Detach() noexcept
+    {
+        m_Capacity = 0;
+        return std::exchange(m_pData, nullptr);
+    }
+
+private:
+    SResult ResizeImpl(SizeType n, bool keep) noexcept
+    {
+        if (n == m_Count)
+        {
+            if (n == 0)
+                return 0;
+            if (keep)
+                return m_pData != nullptr ? SResult(0) : SResult(SResultInvalidState);
+        }
+        if (n == 0)
+        {
+            m_Count = 0;
+            return 0;
+        }
+        if (m_pData != nullptr && m_Capacity >= n)
+        {
+            if (!keep)
+                SecureZero(m_pData, sizeof(T) * n);
+            else if (m_Count < n)
+                SecureZero(m_pData + m_Count, sizeof(T) * (n - m_Count));
+            m_Count = n;
+            return 0;
+        }
+        T* fresh = static_cast<T*>(PlainAllocateZeroed(sizeof(T) * static_cast<size_t>(n)));
+        if (fresh != nullptr && keep && m_pData != nullptr)
+            std::copy_n(m_pData, std::min(m_Count, n), fresh);
+        Free();
+        if (fresh == nullptr)
+            return SResultOutOfMemory;
+        m_pData = fresh;
+        m_Count = n;
+        m_Capacity = n;
+        return 0;
+    }
+
+    void Free() noexcept
+    {
+        if (m_pData != nullptr)
+        {
+            SecureZero(m_pData, sizeof(T) * static_cast<size_t>(m_Capacity));
+            PlainFree(m_pData);
+        }
+        m_pData = nullptr;
+        m_Count = 0;
+        m_Capacity = 0;
+    }
+
+    T* m_pData = nullptr;
+    SizeType m_Count = 0;
+    SizeType m_Capacity = 0;
+};
+
+// Class types: an array created with new[] and destroyed element by element with delete[].
+template <typename T, typename SizeType, unsigned Tag> class SBufferT<T, 1, SizeType, Tag>
+{
+public:
+    SBufferT() noexcept = default;
+    SBufferT(const SBufferT&) = delete;
+    SBufferT& operator=(const SBufferT&) = delete;
+    SBufferT(SBufferT&& other) noexcept
+        : m_pData(std::exchange(other.m_pData, nullptr)), m_Count(std::exchange(other.m_Count, 0)),
+          m_Capacity(std::exchange(other.m_Capacity, 0))
+    {
+    }
+    SBufferT& operator=(SBufferT&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Free();
+            m_pData = std::exchange(other.m_pData, nullptr);
+            m_Count = std::exchange(other.m_Count, 0);
+            m_Capacity = std::exchange(other.m_Capacity, 0);
+        }
+        return *this;
+    }
+    virtual ~SBufferT() { Free(); }
+
+    SResult Resize(SResult& out, SizeType count, bool keepContents)
+    {
+        out = ResizeImpl(count, keepContents);
+        return out;
+    }
+
+    T* GetData() noexcept { return m_pData; }
+    const T* GetData() const noexcept { return m_pData; }
+    SizeType GetCount() const noexcept { return m_Count; }
+    SizeType GetCapacity() const noexcept { return m_Capacity; }
+    T& operator[](SizeType i) noexcept { return m_pData[i]; }
+    const T& operator[](SizeType i) const noexcept { return m_pData[i]; }
+
+    // Hands the array (release it with delete[]) to the caller; the count is kept.
+    T* Detach() noexcept
+    {
+        m_Capacity = 0;
+        return std::exchange(m_pData, nullptr);
+    }
+
+private:
+    SResult ResizeImpl(SizeType n, bool keep)
+    {
+        if (n == 0)
+        {
+            Free();
+            return 0;
+        }
+        if (n == m_Count && keep)
+            return m_pData != nullptr ? SResult(0) : SResult(SResultInvalidState);
+        T* fresh = new (std::nothrow) T[n];
+        if (fresh == nullptr)
+            return SResultOutOfMemory;
+        if (keep && m_pData != nullptr)
+            std::copy_n(m_pData, std::min(m_Count, n), fresh);
+        Free();
+        m_pData = fresh;
+        m_Count = n;
+        m_Capacity = n;
+        return 0;
+    }
+
+    void Free() noexcept
+    {
+        delete[] m_pData;
+        m_pData = nullptr;
+        m_Count = 0;
+        m_Capacity = 0;
+    }
+
+    T* m_pData = nullptr;
+    SizeType m_Count = 0;
+    SizeType m_Capacity = 0;
+};
+
+} // namespace S

@@ -1,0 +1,39 @@
+#include "startup/Startup.h"
+
+#include "startup/Handoff.h"
+
+#include <cwchar>
+
+namespace S
+{
+
+uint32_t ParseSessionId(const SString& text)
+{
+    const wchar_t* begin = text.c_str();
+    wchar_t* end = nullptr;
+    const unsigned long value = std::wcstoul(begin, &end, 10);
+    if (end == nullptr || *end != L'\0')
+        return 0;
+    return static_cast<uint32_t>(value);
+}
+
+int RunStartup()
+{
+    const uint32_t processId = GetCurrentProcessId();
+    SString sessionText;
+    if (!ReadHandoffValue(processId, SString(kHandoffSessionId), sessionText))
+        return 0;
+    SString applicationId;
+    if (!ReadHandoffValue(processId, SString(kHandoffAppId), applicationId))
+        return 0;
+    const uint32_t sessionId = ParseSessionId(sessionText);
+    (void)sessionId;
+    return 1;
+}
+
+DWORD WINAPI StartupThreadProc(LPVOID /*unused*/)
+{
+    return RunStartup() != 0 ? 1 : 0;
+}
+
+} // namespace S

@@ -1,0 +1,85 @@
+// Starts a program from a test and collects its real exit code and standard output.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace STest
+{
+
+// The folder of the running test executable, with a trailing backslash; helper programs and the
+// DLL are built beside it.
+inline std::wstring BinFolder()
+{
+    wchar_t path[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring folder(path, n);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+inline std::wstring Quote(const std::wstring& text)
+{
+    return L"\"" + text + L"\"";
+}
+
+struct ProcessResult
+{
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output; // standard output and standard error, as bytes
+    std::wstring Text() const
+    {
+        std::wstring text;
+        for (const char c : output)
+            text.push_back(static_cast<unsigned char>(c));
+        return text;
+    }
+};
+
+inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'000)
+{
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    {
+        ADD_FAILURE() << "CreatePipe failed";
+        return result;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION info{};
+    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &info);
+    CloseHandle(writeEnd);
+    if (!started)
+    {
+        ADD_FAILURE() << "cannot start: " << GetLastError();
+        CloseHandle(readEnd);
+        return result;
+    }
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        result.output.append(buffer, read);
+    CloseHandle(readEnd);
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    {
+        ADD_FAILURE() << "process did not end in time";
+        TerminateProcess(info.hProcess, 1);
+    }
+    GetExitCodeProcess(info.hProcess, &result.exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return result;
+}
+
+} // namespace STest

@@ -1,0 +1,180 @@
+// The launcher starts the probe with the agent DLL in it; the probe reports what it saw.
+#include "startup/Handoff.h"
+#include "startup/ProductLocations.h"
+
+#include "common/ProcessRunner.h"
+#include "common/RegistrySandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace S;
+
+namespace
+{
+
+std::wstring Launcher()
+{
+    return STest::Quote(STest::BinFolder() + L"launcher.exe");
+}
+std::wstring Probe()
+{
+    return STest::Quote(STest::BinFolder() + L"fontprobe.exe");
+}
+
+int CountValues()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return 0;
+    DWORD count = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(count);
+}
+
+// A value that belongs to no running process, so no agent may touch it.
+class ForeignValue
+{
+public:
+    ForeignValue() : m_Name(HandoffValueName(0xFFFFFFF1u, SString(L"AppId")).c_str())
+    {
+        STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), m_Name,
+                                          L"foreign");
+    }
+    ~ForeignValue()
+    {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), m_Name.c_str());
+    }
+    bool Exists() const
+    {
+        return STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(),
+                                                   m_Name);
+    }
+
+private:
+    std::wstring m_Name;
+};
+
+bool Has(const STest::ProcessResult& result, const std::string& line)
+{
+    return result.output.find(line + "\n") != std::string::npos ||
+           result.output.find(line + "\r\n") != std::string::npos;
+}
+
+} // namespace
+
+TEST(EndToEnd, InlineAgentConsumesOnlyItsOwnValues)
+{
+    ForeignValue foreign;
+    const int before = CountValues();
+    const auto result = STest::RunProcess(Launcher() + L" --app-id {app} --session 3 " + Probe());
+    EXPECT_EQ(result.exitCode, 0u) << result.output;
+    EXPECT_TRUE(Has(result, "handoff-values=0")) << result.output;
+    EXPECT_TRUE(Has(result, "agent-threads=0")) << result.output;
+    EXPECT_TRUE(foreign.Exists());
+    EXPECT_EQ(CountValues(), before);
+}
+
+TEST(EndToEnd, AsynchronousTextSelectsTheThread)
+{
+    struct Case
+    {
+        const wchar_t* text;
+        bool threaded;
+    };
+    const Case cases[] = {
+        {L"TRUE", true},       {L"true", true}, {L"True", true}, {L"tRuE", true},
+        {L"\"TRUE \"", false}, {L"1", false},   {L"yes", false}, {L"TRUEX", false},
+    };
+    for (const Case& c : cases)
+    {
+        const auto result =
+            STest::RunProcess(Launcher() + L" --app-id a --session 1 --handoff \"Asynchronous=" +
+                              (c.text[0] == L'"' ? std::wstring(L"TRUE ") : std::wstring(c.text)) + L"\" " +
+                              Probe() + L" --wait-consumed-ms 5000");
+        EXPECT_EQ(result.exitCode, 0u) << result.output;
+        EXPECT_TRUE(Has(result, c.threaded ? "agent-threads=1" : "agent-threads=0")) << result.output;
+        EXPECT_TRUE(Has(result, "handoff-values=0")) << result.output;
+    }
+}
+
+TEST(EndToEnd, MissingSessionLeavesApplicationIdForTheProcess)
+{
+    const int before = CountValues();
+    const auto result = STest::RunProcess(Launcher() + L" --app-id a " + Probe());
+    EXPECT_TRUE(Has(result, "handoff-values=1")) << result.output;
+    // The value outlives the process: it is the launcher's to clean, not the agent's. Remove it here.
+    const std::string pidLine = result.output.substr(result.output.find("pid=") + 4, 8);
+    const std::wstring name = std::wstring(pidLine.begin(), pidLine.end()) + L"-AppId";
+    EXPECT_TRUE(
+        STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), name));
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), name.c_str());
+    EXPECT_EQ(CountValues(), before);
+}
+
+TEST(EndToEnd, SecondLoadInTheSameProcessDoesNothing)
+{
+    ForeignValue foreign;
+    const auto result = STest::RunProcess(Launcher() + L" --app-id a --session 1 " + Probe() +
+                                          L" --reload-dll Lumerelx64.dll");
+    EXPECT_EQ(result.exitCode, 0u) << result.output;
+    EXPECT_TRUE(Has(result, "reloaded=1")) << result.output;
+    EXPECT_TRUE(Has(result, "handoff-values=0")) << result.output;
+    EXPECT_TRUE(foreign.Exists());
+}
+
+TEST(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
+{
+    const int before = CountValues();
+    struct Case
+    {
+        std::wstring arguments;
+        DWORD exitCode;
+        const char* message;
+    };
+    const Case cases[] = {
+        {L"", 2, "no program given"},
+        {L"--session", 2, "needs a value"},
+        {L"--bogus " + Probe(), 2, "unknown option"},
+        {L"--handoff novalue " + Probe(), 2, "NAME=TEXT"},
+        {L"--app-id a --session 1 C:\\does\\not\\exist.exe", 3, "cannot start"},
+        {L"--app-id a --session 1 --dll C:\\does\\not\\exist.dll " + Probe(), 4, "DLL not found"},
+        // A file that exists but is no DLL: the load fails inside the started process.
+        {L"--app-id a --session 1 --dll " + STest::Quote(STest::BinFolder() + L"..\\CMakeCache.txt") + L" " +
+             Probe(),
+         4, "failed to load"},
+    };
+    for (const Case& c : cases)
+    {
+        const auto result = STest::RunProcess(Launcher() + L" " + c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+        EXPECT_EQ(CountValues(), before) << result.output;
+    }
+}
+
+TEST(EndToEnd, DllMainReturnsTrueForEveryReasonAndTouchesNothingElse)
+{
+    ForeignValue foreign;
+    const HMODULE dll = LoadLibraryW((STest::BinFolder() + L"Lumerelx64.dll").c_str());
+    ASSERT_NE(dll, nullptr);
+    using DllMainFn = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
+    const auto entry = reinterpret_cast<DllMainFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllMain")));
+    ASSERT_NE(entry, nullptr);
+    // Written after the attach: the other notifications must not consume it.
+    const std::wstring selfAsync =
+        HandoffValueName(GetCurrentProcessId(), SString(kHandoffAsynchronous)).c_str();
+    const std::wstring keyPath = GetHandoffKeyLocation().path.c_str();
+    STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, keyPath, selfAsync, L"TRUE");
+    const DWORD reasons[] = {DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH, 7};
+    for (const DWORD reason : reasons)
+        EXPECT_TRUE(entry(dll, reason, nullptr)) << reason;
+    EXPECT_TRUE(STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, keyPath, selfAsync));
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, keyPath.c_str(), selfAsync.c_str());
+    EXPECT_TRUE(foreign.Exists());
+    FreeLibrary(dll);
+}

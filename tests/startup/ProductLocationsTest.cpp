@@ -1,0 +1,84 @@
+#include "startup/ProductLocations.h"
+
+#include <gtest/gtest.h>
+
+using namespace S;
+
+TEST(ProductLocations, KeyPathsComeFromTheStringTable)
+{
+    // Test executables carry the product's string table, as the DLL does.
+    EXPECT_STREQ(GetCompanyKeyName(), L"Halvern Technologies");
+    EXPECT_STREQ(GetComponentKeyName(), L"Tidewell");
+    EXPECT_STREQ(GetProductKeyPath().c_str(), L"Software\\Halvern Technologies\\Tidewell");
+    const SRegKeyLocation handoff = GetHandoffKeyLocation();
+    EXPECT_EQ(handoff.root, HKEY_CURRENT_USER);
+    EXPECT_STREQ(handoff.path.c_str(), L"Software\\Halvern Technologies\\Tidewell\\Process");
+}
+
+TEST(ProductLocations, SubPathInsertsOneSeparatorOnlyWhereNeeded)
+{
+    struct Case
+    {
+        const wchar_t* company;
+        const wchar_t* component;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"Halvern Technologies", L"Tidewell", L"Halvern Technologies\\Tidewell"},
+        {L"Acme/", L"Tidewell", L"Acme/Tidewell"},
+        {L"Acme\\", L"Tidewell", L"Acme\\Tidewell"},
+        {L"", L"Tidewell", L"\\Tidewell"},
+        {nullptr, L"Tidewell", L"\\Tidewell"},
+        {L"Acme", L"", L"Acme\\"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(JoinProductSubPath(c.company, c.component).c_str(), c.expected);
+}
+
+TEST(ProductLocations, MissingStringIsLoadedOnceAndStaysEmpty)
+{
+    const HMODULE saved = ModuleInstance;
+    // ntdll carries no string with this id.
+    ModuleInstance = GetModuleHandleW(L"ntdll.dll");
+    SIdentityString missing(kCompanyKeyNameId);
+    EXPECT_STREQ(missing.Get(), L"");
+    // Even once the right module is in place, a failed load is not retried.
+    ModuleInstance = GetModuleHandleW(nullptr);
+    EXPECT_STREQ(missing.Get(), L"");
+    SIdentityString fresh(kCompanyKeyNameId);
+    EXPECT_STREQ(fresh.Get(), L"Halvern Technologies");
+
+    // Unset, the module handle falls back to the main executable and is recorded.
+    ModuleInstance = nullptr;
+    SIdentityString fallback(kComponentKeyNameId);
+    EXPECT_STREQ(fallback.Get(), L"Tidewell");
+    EXPECT_EQ(ModuleInstance, GetModuleHandleW(nullptr));
+    ModuleInstance = saved;
+}
+
+TEST(ProductLocations, ApplicationFontsKeyLocation)
+{
+    struct Case
+    {
+        const wchar_t* profile;
+        const wchar_t* app;
+        uint32_t session;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"john", L"{00000000-0000-0000-0000-000000000001}", 2,
+         L"john-2\\{00000000-0000-0000-0000-000000000001}\\rhklm\\Software\\Microsoft\\Windows "
+         L"NT\\CurrentVersion\\Fonts"},
+        {L"SYSTEM", L"app", 0,
+         L"SYSTEM-0\\app\\rhklm\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"},
+        {L"u", L"", 4294967295u,
+         L"u-4294967295\\rhklm\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"},
+    };
+    for (const Case& c : cases)
+    {
+        const SRegKeyLocation location =
+            GetApplicationFontsKeyLocation(SString(c.profile), SString(c.app), c.session);
+        EXPECT_EQ(location.root, HKEY_LOCAL_MACHINE);
+        EXPECT_STREQ(location.path.c_str(), c.expected);
+    }
+}
