@@ -68,6 +68,7 @@ const WatchRecord* Find(const void* p)
 
 } // namespace
 
+// The runtime's array and nothrow forms end in these.
 void* operator new(size_t size)
 {
     void* p = Allocate(size);
@@ -75,39 +76,11 @@ void* operator new(size_t size)
         throw std::bad_alloc();
     return p;
 }
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    return Allocate(size);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept
-{
-    return Allocate(size);
-}
 void operator delete(void* p) noexcept
 {
     Deallocate(p);
 }
-void operator delete[](void* p) noexcept
-{
-    Deallocate(p);
-}
 void operator delete(void* p, size_t) noexcept
-{
-    Deallocate(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    Deallocate(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    Deallocate(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
     Deallocate(p);
 }

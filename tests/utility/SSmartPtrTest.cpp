@@ -59,10 +59,7 @@ TEST_F(AutoPtrTest, OwningDeletesThroughTheVirtualDestructorBorrowingDoesNot)
     EXPECT_EQ(Counted::derivedDestroyed, 1);
     EXPECT_EQ(Counted::live, 1);
     EXPECT_EQ(kept.id, 1);
-}
 
-TEST_F(AutoPtrTest, DefaultIsNullAndOwning)
-{
     const SAutoPtrT<Counted, 0> empty;
     EXPECT_EQ(empty.Get(), nullptr);
     EXPECT_TRUE(empty.Owns());
@@ -107,12 +104,6 @@ TEST(AutoPtrArray, OwningArrayIsFreedWithThePlainDeallocator)
         EXPECT_EQ(owner[3], L'\0');
     }
     EXPECT_TRUE(probe.WasFreed(text));
-
-    wchar_t local[2] = {L'x', 0};
-    {
-        SAutoPtrT<wchar_t, 1> borrower(local, false);
-    }
-    EXPECT_EQ(local[0], L'x');
 }
 
 TEST_F(SmartPtrTest, CopiesShareOneCountAndTheLastReleaseDeletes)

@@ -579,11 +579,3 @@ TEST(SStringEdit, CharacterTestsTruncationAndMid)
     source.Mid(mid, 6, 2);
     EXPECT_TRUE(mid.IsEmpty());
 }
-
-TEST(SStringEdit, DumpPrintsSizeAndText)
-{
-    const SStringA s("abc");
-    EXPECT_EQ(s.Dump(), 7); // "[3:abc]"
-    EXPECT_EQ(SString(L"xy").Dump(), 6);
-    std::fflush(stdout);
-}

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "library/diagnostics/SResult.h"
-#include "library/utility/SString.h" // SPath: pending
+#include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
 #include <windows.h>
@@ -27,7 +27,7 @@ inline constexpr REGSAM kRegistryReadWriteCreate = KEY_READ | KEY_SET_VALUE | KE
 struct SRegKeyLocation
 {
     HKEY root = nullptr;
-    SString path; // SPath: pending
+    SPath path;
 
     SRegKeyLocation();
     SRegKeyLocation(HKEY rootKey, const SString& subPath);
