@@ -1,5 +1,6 @@
 #include "library/diagnostics/SException.h"
 
+#include "library/diagnostics/Log.h"
 #include "library/diagnostics/SCrashSupport.h"
 
 namespace S
@@ -154,9 +155,10 @@ SResult SException::WriteTextReport(const SYSTEMTIME& time, const wchar_t* text,
     return result;
 }
 
-void SException::LogReport(const wchar_t* /*text*/) noexcept
+void SException::LogReport(const wchar_t* text) noexcept
 {
-    // Stand-in until the log front end is available: its sinks are empty in this agent anyway.
+    LogError(L"%s", text);
+    LogRecord(L"%s", text);
 }
 
 } // namespace S

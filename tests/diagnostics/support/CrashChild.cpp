@@ -3,6 +3,7 @@
 // its exit code and standard output. Every debugger announcement the process makes is copied to
 // standard output as a line "debug: <text>", other facts as "<key>=<value>" lines.
 #include "diagnostics/Faults.h"
+#include "library/diagnostics/Log.h"
 #include "library/diagnostics/SSeTranslator.h"
 #include "library/diagnostics/SWin32Exception.h"
 
@@ -55,6 +56,18 @@ LONG CALLBACK CopyDebugOutput(EXCEPTION_POINTERS* pointers)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// Sinks that show what reaches the log: each message becomes a fact.
+class FactSinks : public S::IFileLogSink, public S::ILogRecordSink
+{
+public:
+    int GetLevelMask() const noexcept override { return 0; }
+    void WriteLine(const wchar_t* levelText, const S::SString& message) noexcept override
+    {
+        Fact("log-file", Narrow(levelText) + ": " + Narrow(message.c_str()));
+    }
+    void Post(const S::SLogRecord& record) override { Fact("log-record", Narrow(record.message.c_str())); }
+};
+
 // What SThread's start wrapper does for its threads.
 void InstallCrashHandling(bool withStage)
 {
@@ -103,6 +116,25 @@ int CaughtAccessViolation(bool withDump)
         }
     }
     return static_cast<int>(0x80004005u);
+}
+
+// A code outside the name table, on a thread without a stage text, reported as the top-level
+// filter reports: without place and line.
+int CaughtUnknownCode()
+{
+    InstallCrashHandling(false);
+    try
+    {
+        const ULONG_PTR parameters[2] = {1, 2};
+        RaiseException(0xE0401234u, 0, 2, parameters);
+    }
+    catch (const S::SWin32Exception& e)
+    {
+        DescribeCaught(e);
+        SetLastError(87);
+        e.GenerateExceptionReport(nullptr, 0);
+    }
+    return 0;
 }
 
 // An exception that nothing catches, on a thread without a stage text.
@@ -238,6 +270,9 @@ int wmain(int argc, wchar_t** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     AddVectoredExceptionHandler(1, &CopyDebugOutput);
+    static FactSinks sinks;
+    S::InstallFileLogSink(&sinks);
+    S::InstallLogRecordSink(&sinks);
     wchar_t executable[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
     Fact("exe", Narrow(executable));
@@ -250,6 +285,8 @@ int wmain(int argc, wchar_t** argv)
         return CaughtAccessViolation(false);
     if (mode == L"caught-dump")
         return CaughtAccessViolation(true);
+    if (mode == L"unknown")
+        return CaughtUnknownCode();
     if (mode == L"terminate")
         return Terminate();
     if (mode == L"concurrent")
