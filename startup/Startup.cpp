@@ -1,5 +1,7 @@
 #include "startup/Startup.h"
 
+#include "fonts/FontRegistration.h"
+#include "library/system/profile/SUserProfile.h"
 #include "startup/Handoff.h"
 
 #include <cwchar>
@@ -27,7 +29,12 @@ int RunStartup()
     if (!ReadHandoffValue(processId, SString(kHandoffAppId), applicationId))
         return 0;
     const uint32_t sessionId = ParseSessionId(sessionText);
-    (void)sessionId;
+
+    SString accountName;
+    SString profileName;
+    SString sidString;
+    if (GetCurrentUserProfile(accountName, profileName, sidString))
+        RegisterApplicationFonts(sessionId, profileName, applicationId, TRUE);
     return 1;
 }
 
