@@ -12,8 +12,7 @@ using S::SResult;
 namespace
 {
 
-const HANDLE NoToken = INVALID_HANDLE_VALUE;
-const HANDLE InteractiveUsers[] = {INVALID_HANDLE_VALUE, reinterpret_cast<HANDLE>(-2)};
+const HANDLE InteractiveUser[] = {INVALID_HANDLE_VALUE, reinterpret_cast<HANDLE>(-2)};
 
 bool HandleIsOpen(HANDLE handle)
 {
@@ -21,6 +20,7 @@ bool HandleIsOpen(HANDLE handle)
     return GetHandleInformation(handle, &flags) != FALSE;
 }
 
+// No test may leave the thread impersonating.
 class AutoImpersonate : public testing::Test
 {
 protected:
@@ -38,7 +38,7 @@ protected:
 
 } // namespace
 
-TEST_F(AutoImpersonate, BorrowedTokenIsImpersonatedForTheScopeAndNotClosed)
+TEST_F(AutoImpersonate, BorrowedTokenLastsForTheScopeAndStaysOpen)
 {
     const SHandle token = STest::DuplicateProcessToken();
     ASSERT_TRUE(token);
@@ -46,114 +46,73 @@ TEST_F(AutoImpersonate, BorrowedTokenIsImpersonatedForTheScopeAndNotClosed)
         SAutoImpersonate scope(token.Get());
         EXPECT_EQ(scope.GetResult(), SResult(0));
         EXPECT_TRUE(scope.IsImpersonating());
-        EXPECT_EQ(scope.GetToken(), token.Get());
         EXPECT_TRUE(STest::ThreadImpersonates());
     }
-    EXPECT_FALSE(STest::ThreadImpersonates());
     EXPECT_TRUE(HandleIsOpen(token.Get()));
-}
-
-TEST_F(AutoImpersonate, NullTokenDoesNothing)
-{
-    SAutoImpersonate scope;
+    SAutoImpersonate none;
     SResult result = 0x80004005u;
-    EXPECT_EQ(scope.Impersonate(result, nullptr), SResult(0));
+    EXPECT_EQ(none.Impersonate(result, nullptr), SResult(0)) << "a null token does nothing";
     EXPECT_EQ(result, SResult(0));
-    EXPECT_FALSE(scope.IsImpersonating());
     EXPECT_FALSE(STest::ThreadImpersonates());
 }
 
 TEST_F(AutoImpersonate, WithoutShellWindowTheInteractiveUserIsNotFoundAndTheThreadIsUnchanged)
 {
-    for (const HANDLE special : InteractiveUsers)
+    for (const HANDLE special : InteractiveUser)
     {
         SAutoImpersonate scope;
         SResult result;
         EXPECT_EQ(scope.Impersonate(result, special), SResult(0x80070057u));
-        EXPECT_EQ(result, SResult(0x80070057u));
-        EXPECT_EQ(scope.GetResult(), SResult(0x80070057u));
-        EXPECT_EQ(scope.GetToken(), NoToken);
+        EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
         EXPECT_FALSE(scope.IsImpersonating());
-        SetLastError(0);
         SHandle threadToken;
         EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, threadToken.Put()));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
     }
+    SHandle token;
+    EXPECT_TRUE(S::GetShellUserToken(TokenImpersonation, token).Failed());
+    EXPECT_EQ(token.Get(), nullptr);
 }
 
 TEST_F(AutoImpersonate, ShellWindowGivesTheInteractiveUsersTokenWhichTheObjectOwns)
 {
     STest::ShellWindow shell;
     ASSERT_TRUE(shell.IsFound());
-    for (const HANDLE special : InteractiveUsers)
+    const SHandle borrowed = STest::DuplicateProcessToken();
+    for (const HANDLE special : InteractiveUser)
     {
-        HANDLE owned = nullptr;
-        {
-            SAutoImpersonate scope(special);
-            ASSERT_EQ(scope.GetResult(), SResult(0));
-            EXPECT_TRUE(scope.IsImpersonating());
-            owned = scope.GetToken();
-            EXPECT_TRUE(SHandle::IsValid(owned));
-            SHandle threadToken;
-            ASSERT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, threadToken.Put()));
-            EXPECT_EQ(STest::TokenUserSid(threadToken.Get()), STest::ProcessUserSid());
-        }
+        SAutoImpersonate scope(special);
+        ASSERT_EQ(scope.GetResult(), SResult(0));
+        const HANDLE owned = scope.GetToken();
+        SHandle threadToken;
+        ASSERT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, threadToken.Put()));
+        EXPECT_EQ(STest::TokenUserSid(threadToken.Get()), STest::ProcessUserSid());
+        // Impersonating again ends the first impersonation and closes the token it owned.
+        SResult result;
+        EXPECT_EQ(scope.Impersonate(result, borrowed.Get()), SResult(0));
+        EXPECT_FALSE(HandleIsOpen(owned));
+        EXPECT_EQ(scope.Revert(result), SResult(0));
         EXPECT_FALSE(STest::ThreadImpersonates());
-        EXPECT_FALSE(HandleIsOpen(owned)) << "the owned shell token must be closed";
+        EXPECT_EQ(scope.Revert(result), SResult(0));
     }
 }
 
-TEST_F(AutoImpersonate, FailedImpersonationIsAccessDeniedAndLeavesBorrowedHandleOpen)
+TEST_F(AutoImpersonate, FailedImpersonationIsLoggedAccessDenied)
 {
     const SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_TRUE(notAToken);
     STest::RecordingLogger logger;
     SAutoImpersonate scope;
     SResult result;
     EXPECT_EQ(scope.Impersonate(result, notAToken.Get()), SResult(0x80070005u));
+    EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(HandleIsOpen(notAToken.Get())) << "a borrowed handle is not closed";
     ASSERT_EQ(logger.lines.size(), 1u);
     EXPECT_EQ(logger.lines[0].level, S::SLogLevel::Error);
     EXPECT_EQ(static_cast<uint32_t>(logger.lines[0].result), 0x80070005u);
-    EXPECT_EQ(logger.lines[0].text.rfind(L"Auto impersonation: Unable to impersonate user. Error: 0x0000", 0),
-              0u)
-        << logger.lines[0].text;
-    EXPECT_EQ(logger.lines[0].text.size(),
+    const std::wstring text = logger.lines[0].text;
+    EXPECT_EQ(text.rfind(L"Auto impersonation: Unable to impersonate user. Error: 0x0000", 0), 0u) << text;
+    EXPECT_EQ(text.size(),
               std::wstring(L"Auto impersonation: Unable to impersonate user. Error: 0x00000000.").size());
-    EXPECT_EQ(scope.GetResult(), SResult(0x80070005u));
-    EXPECT_EQ(scope.GetToken(), NoToken);
-    EXPECT_FALSE(scope.IsImpersonating());
-    EXPECT_FALSE(STest::ThreadImpersonates());
-    EXPECT_TRUE(HandleIsOpen(notAToken.Get()));
-}
-
-TEST_F(AutoImpersonate, ImpersonatingAgainEndsTheFirstImpersonationAndRevertIsRepeatable)
-{
-    STest::ShellWindow shell;
-    ASSERT_TRUE(shell.IsFound());
-    const SHandle token = STest::DuplicateProcessToken();
-    SAutoImpersonate scope(INVALID_HANDLE_VALUE);
-    const HANDLE owned = scope.GetToken();
-    ASSERT_TRUE(scope.IsImpersonating());
-
-    SResult result;
-    EXPECT_EQ(scope.Impersonate(result, token.Get()), SResult(0));
-    EXPECT_FALSE(HandleIsOpen(owned));
-    EXPECT_EQ(scope.GetToken(), token.Get());
-    EXPECT_TRUE(STest::ThreadImpersonates());
-
-    EXPECT_EQ(scope.Revert(result), SResult(0));
-    EXPECT_FALSE(STest::ThreadImpersonates());
-    EXPECT_EQ(scope.GetToken(), NoToken);
-    EXPECT_EQ(scope.Revert(result), SResult(0));
-    EXPECT_TRUE(HandleIsOpen(token.Get()));
-}
-
-TEST(ShellUserToken, MissingShellWindowGivesNoToken)
-{
-    ASSERT_FALSE(STest::ShellWindowExists());
-    SHandle token(reinterpret_cast<HANDLE>(0));
-    EXPECT_TRUE(S::GetShellUserToken(TokenImpersonation, token).Failed());
-    EXPECT_EQ(token.Get(), nullptr);
 }
 
 TEST(ShellUserToken, DuplicatesTheShellProcessTokenAsTheRequestedType)
@@ -164,18 +123,10 @@ TEST(ShellUserToken, DuplicatesTheShellProcessTokenAsTheRequestedType)
     {
         SHandle token;
         ASSERT_EQ(S::GetShellUserToken(type, token), SResult(0));
-        ASSERT_TRUE(token);
         TOKEN_TYPE actual{};
         DWORD size = 0;
         ASSERT_TRUE(GetTokenInformation(token.Get(), TokenType, &actual, sizeof actual, &size));
         EXPECT_EQ(actual, type);
-        if (type == TokenImpersonation)
-        {
-            SECURITY_IMPERSONATION_LEVEL level{};
-            ASSERT_TRUE(
-                GetTokenInformation(token.Get(), TokenImpersonationLevel, &level, sizeof level, &size));
-            EXPECT_EQ(level, SecurityImpersonation);
-        }
         EXPECT_EQ(STest::TokenUserSid(token.Get()), STest::ProcessUserSid());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "library/diagnostics/Log.h"
 #include "library/system/SHandle.h"
+#include "library/system/file/SFile.h"
 #include "library/system/process/SAutoImpersonate.h"
 #include "library/system/profile/SFolderTable.h"
 #include "library/system/profile/SUserEnvironment.h"
@@ -113,9 +114,10 @@ bool UserProfileDirectory(HANDLE token, SString& path, const wchar_t* failureMes
 {
     DWORD size = MAX_PATH;
     const BOOL read = GetUserProfileDirectoryW(token, path.GetBuffer(MAX_PATH), &size);
+    const DWORD error = GetLastError();
     path.ReleaseBuffer(read ? SNpos : 0);
     if (!read)
-        TraceFolderMessage(failureMessage, kResultProfileUnreadable, GetLastError());
+        TraceFolderMessage(failureMessage, kResultProfileUnreadable, error);
     return read != FALSE;
 }
 
@@ -139,9 +141,8 @@ SResult ExpandTemplate(const wchar_t* pattern, HANDLE token, SString& path)
         path.Clear();
         return kResultFolderUnresolved;
     }
-    // Stand-in for the file library's path test until it is available here.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    bool isDirectory = false;
+    if (FileExists(SPath(path), &isDirectory) && !isDirectory)
         return kResultShellBadArgument;
     return 0;
 }

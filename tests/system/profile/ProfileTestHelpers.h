@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -51,33 +52,15 @@ public:
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() { RemoveTree(m_Path); }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_Path, ignored);
+    }
 
     const std::wstring& Path() const { return m_Path; }
 
 private:
-    static void RemoveTree(const std::wstring& path)
-    {
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE)
-        {
-            do
-            {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                const std::wstring child = path + L"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(child);
-                else
-                    DeleteFileW(child.c_str());
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-
     std::wstring m_Path;
 };
 

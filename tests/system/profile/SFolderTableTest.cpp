@@ -10,201 +10,87 @@
 using S::GetFolderTableEntry;
 using S::SLegacyFolder;
 
-// Each row's Known Folder ID against the system header's constant of the folder it names.
+// Each row's Known Folder ID against the system header's constant of the folder it names, in
+// index order (the comments give the first index of a line); the rows without a token name (null
+// here) still carry an ID of their own.
 TEST(FolderTable, KnownFolderIdsAreThePublishedValues)
 {
-    const std::pair<unsigned, const GUID*> rows[] = {
-        {0, &FOLDERID_NetworkFolder},
-        {1, &FOLDERID_ComputerFolder},
-        {2, &FOLDERID_InternetFolder},
-        {3, &FOLDERID_ControlPanelFolder},
-        {4, &FOLDERID_PrintersFolder},
-        {5, &FOLDERID_SyncManagerFolder},
-        {6, &FOLDERID_SyncSetupFolder},
-        {7, &FOLDERID_ConflictFolder},
-        {8, &FOLDERID_SyncResultsFolder},
-        {9, &FOLDERID_RecycleBinFolder},
-        {10, &FOLDERID_ConnectionsFolder},
-        {11, &FOLDERID_Fonts},
-        {12, &FOLDERID_Desktop},
-        {13, &FOLDERID_Startup},
-        {14, &FOLDERID_Programs},
-        {15, &FOLDERID_StartMenu},
-        {16, &FOLDERID_Recent},
-        {17, &FOLDERID_SendTo},
-        {18, &FOLDERID_Documents},
-        {19, &FOLDERID_Favorites},
-        {20, &FOLDERID_NetHood},
-        {21, &FOLDERID_PrintHood},
-        {22, &FOLDERID_Templates},
-        {23, &FOLDERID_CommonStartup},
-        {24, &FOLDERID_CommonPrograms},
-        {25, &FOLDERID_CommonStartMenu},
-        {26, &FOLDERID_PublicDesktop},
-        {27, &FOLDERID_ProgramData},
-        {28, &FOLDERID_CommonTemplates},
-        {29, &FOLDERID_PublicDocuments},
-        {30, &FOLDERID_RoamingAppData},
-        {31, &FOLDERID_LocalAppData},
-        {32, &FOLDERID_LocalAppDataLow},
-        {33, &FOLDERID_InternetCache},
-        {34, &FOLDERID_Cookies},
-        {35, &FOLDERID_History},
-        {36, &FOLDERID_System},
-        {37, &FOLDERID_SystemX86},
-        {38, &FOLDERID_Windows},
-        {39, &FOLDERID_Profile},
-        {40, &FOLDERID_Pictures},
-        {41, &FOLDERID_ProgramFilesX86},
-        {42, &FOLDERID_ProgramFilesCommonX86},
-        {43, &FOLDERID_ProgramFilesX64},
-        {44, &FOLDERID_ProgramFilesCommonX64},
-        {45, &FOLDERID_ProgramFiles},
-        {46, &FOLDERID_ProgramFilesCommon},
-        {47, &FOLDERID_AdminTools},
-        {48, &FOLDERID_CommonAdminTools},
-        {49, &FOLDERID_Playlists},
-        {50, &FOLDERID_Music},
-        {51, &FOLDERID_Videos},
-        {52, &FOLDERID_PublicPictures},
-        {53, &FOLDERID_PublicMusic},
-        {54, &FOLDERID_PublicVideos},
-        {55, &FOLDERID_ResourceDir},
-        {56, &FOLDERID_LocalizedResourcesDir},
-        {57, &FOLDERID_CommonOEMLinks},
-        {58, &FOLDERID_CDBurning},
-        {59, &FOLDERID_UserProfiles},
-        {60, &FOLDERID_SamplePlaylists},
-        {61, &FOLDERID_SampleMusic},
-        {62, &FOLDERID_SamplePictures},
-        {63, &FOLDERID_SampleVideos},
-        {64, &FOLDERID_PhotoAlbums},
-        {65, &FOLDERID_Public},
-        {66, &FOLDERID_ChangeRemovePrograms},
-        {67, &FOLDERID_AppUpdates},
-        {68, &FOLDERID_AddNewPrograms},
-        {69, &FOLDERID_Downloads},
-        {70, &FOLDERID_PublicDownloads},
-        {71, &FOLDERID_SavedSearches},
-        {72, &FOLDERID_QuickLaunch},
-        {73, &FOLDERID_Contacts},
-        {74, &FOLDERID_SidebarDefaultParts},
-        {76, &FOLDERID_PublicGameTasks},
-        {77, &FOLDERID_GameTasks},
-        {78, &FOLDERID_SavedGames},
-        {79, &FOLDERID_Games},
-        {81, &FOLDERID_SEARCH_MAPI},
-        {82, &FOLDERID_SEARCH_CSC},
-        {83, &FOLDERID_Links},
-        {84, &FOLDERID_UsersFiles},
-        {85, &FOLDERID_SearchHome},
-        {86, &FOLDERID_OriginalImages},
-        {87, &FOLDERID_ProgramData},
-        {89, &FOLDERID_DocumentsLibrary},
-        {90, &FOLDERID_ImplicitAppShortcuts},
-        {91, &FOLDERID_Libraries},
-        {92, &FOLDERID_PicturesLibrary},
-        {96, &FOLDERID_Ringtones},
-        {97, &FOLDERID_UserPinned},
-        {98, &FOLDERID_UserProgramFiles},
-        {99, &FOLDERID_UserProgramFilesCommon},
-        {100, &FOLDERID_VideosLibrary},
-        {102, &FOLDERID_SavedPictures},
-        {103, &FOLDERID_SavedPicturesLibrary},
-        {104, &FOLDERID_MusicLibrary},
-        {105, &FOLDERID_SidebarParts},
-        {106, &FOLDERID_AccountPictures},
-        {107, &FOLDERID_ApplicationShortcuts},
-        {108, &FOLDERID_Screenshots},
-        {109, &FOLDERID_RoamedTileImages},
-        {110, &FOLDERID_RoamingTiles},
-        {111, &FOLDERID_CameraRoll},
-        {112, &FOLDERID_SearchHistory},
-        {113, &FOLDERID_SearchTemplates},
-        {114, &FOLDERID_SkyDrive},
-        {115, &FOLDERID_SkyDriveCameraRoll},
-        {116, &FOLDERID_SkyDriveDocuments},
-        {117, &FOLDERID_SkyDrivePictures},
-        {118, &FOLDERID_AppDataDesktop},
-        {119, &FOLDERID_AppDataDocuments},
-        {120, &FOLDERID_AppDataFavorites},
-        {121, &FOLDERID_AppDataProgramData},
-        {122, &FOLDERID_Objects3D},
-        {75, &GUID_NULL},
-        {80, &GUID_NULL},
-        {101, &GUID_NULL},
-    };
-    for (const auto& [index, id] : rows)
+    // clang-format off
+    const GUID* const ids[S::kFolderIndexCount] = {
+        /*   0 */ &FOLDERID_NetworkFolder, &FOLDERID_ComputerFolder, &FOLDERID_InternetFolder,
+        /*   3 */ &FOLDERID_ControlPanelFolder, &FOLDERID_PrintersFolder, &FOLDERID_SyncManagerFolder,
+        /*   6 */ &FOLDERID_SyncSetupFolder, &FOLDERID_ConflictFolder, &FOLDERID_SyncResultsFolder,
+        /*   9 */ &FOLDERID_RecycleBinFolder, &FOLDERID_ConnectionsFolder, &FOLDERID_Fonts, &FOLDERID_Desktop,
+        /*  13 */ &FOLDERID_Startup, &FOLDERID_Programs, &FOLDERID_StartMenu, &FOLDERID_Recent,
+        /*  17 */ &FOLDERID_SendTo, &FOLDERID_Documents, &FOLDERID_Favorites, &FOLDERID_NetHood,
+        /*  21 */ &FOLDERID_PrintHood, &FOLDERID_Templates, &FOLDERID_CommonStartup, &FOLDERID_CommonPrograms,
+        /*  25 */ &FOLDERID_CommonStartMenu, &FOLDERID_PublicDesktop, &FOLDERID_ProgramData,
+        /*  28 */ &FOLDERID_CommonTemplates, &FOLDERID_PublicDocuments, &FOLDERID_RoamingAppData,
+        /*  31 */ &FOLDERID_LocalAppData, &FOLDERID_LocalAppDataLow, &FOLDERID_InternetCache,
+        /*  34 */ &FOLDERID_Cookies, &FOLDERID_History, &FOLDERID_System, &FOLDERID_SystemX86,
+        /*  38 */ &FOLDERID_Windows, &FOLDERID_Profile, &FOLDERID_Pictures, &FOLDERID_ProgramFilesX86,
+        /*  42 */ &FOLDERID_ProgramFilesCommonX86, &FOLDERID_ProgramFilesX64, &FOLDERID_ProgramFilesCommonX64,
+        /*  45 */ &FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesCommon, &FOLDERID_AdminTools,
+        /*  48 */ &FOLDERID_CommonAdminTools, &FOLDERID_Playlists, &FOLDERID_Music, &FOLDERID_Videos,
+        /*  52 */ &FOLDERID_PublicPictures, &FOLDERID_PublicMusic, &FOLDERID_PublicVideos,
+        /*  55 */ &FOLDERID_ResourceDir, &FOLDERID_LocalizedResourcesDir, &FOLDERID_CommonOEMLinks,
+        /*  58 */ &FOLDERID_CDBurning, &FOLDERID_UserProfiles, &FOLDERID_SamplePlaylists,
+        /*  61 */ &FOLDERID_SampleMusic, &FOLDERID_SamplePictures, &FOLDERID_SampleVideos,
+        /*  64 */ &FOLDERID_PhotoAlbums, &FOLDERID_Public, &FOLDERID_ChangeRemovePrograms,
+        /*  67 */ &FOLDERID_AppUpdates, &FOLDERID_AddNewPrograms, &FOLDERID_Downloads,
+        /*  70 */ &FOLDERID_PublicDownloads, &FOLDERID_SavedSearches, &FOLDERID_QuickLaunch,
+        /*  73 */ &FOLDERID_Contacts, &FOLDERID_SidebarDefaultParts, &GUID_NULL, &FOLDERID_PublicGameTasks,
+        /*  77 */ &FOLDERID_GameTasks, &FOLDERID_SavedGames, &FOLDERID_Games, &GUID_NULL,
+        /*  81 */ &FOLDERID_SEARCH_MAPI, &FOLDERID_SEARCH_CSC, &FOLDERID_Links, &FOLDERID_UsersFiles,
+        /*  85 */ &FOLDERID_SearchHome, &FOLDERID_OriginalImages, &FOLDERID_ProgramData, nullptr,
+        /*  89 */ &FOLDERID_DocumentsLibrary, &FOLDERID_ImplicitAppShortcuts, &FOLDERID_Libraries,
+        /*  92 */ &FOLDERID_PicturesLibrary, nullptr, nullptr, nullptr, &FOLDERID_Ringtones,
+        /*  97 */ &FOLDERID_UserPinned, &FOLDERID_UserProgramFiles, &FOLDERID_UserProgramFilesCommon,
+        /* 100 */ &FOLDERID_VideosLibrary, &GUID_NULL, &FOLDERID_SavedPictures,
+        /* 103 */ &FOLDERID_SavedPicturesLibrary, &FOLDERID_MusicLibrary, &FOLDERID_SidebarParts,
+        /* 106 */ &FOLDERID_AccountPictures, &FOLDERID_ApplicationShortcuts, &FOLDERID_Screenshots,
+        /* 109 */ &FOLDERID_RoamedTileImages, &FOLDERID_RoamingTiles, &FOLDERID_CameraRoll,
+        /* 112 */ &FOLDERID_SearchHistory, &FOLDERID_SearchTemplates, &FOLDERID_SkyDrive,
+        /* 115 */ &FOLDERID_SkyDriveCameraRoll, &FOLDERID_SkyDriveDocuments, &FOLDERID_SkyDrivePictures,
+        /* 118 */ &FOLDERID_AppDataDesktop, &FOLDERID_AppDataDocuments, &FOLDERID_AppDataFavorites,
+        /* 121 */ &FOLDERID_AppDataProgramData, &FOLDERID_Objects3D};
+    // clang-format on
+    for (unsigned index = 0; index < S::kFolderIndexCount; ++index)
     {
-        const S::SFolderTableEntry* row = GetFolderTableEntry(index);
-        ASSERT_NE(row, nullptr) << index;
-        EXPECT_TRUE(IsEqualGUID(row->KnownFolderId, *id)) << "index " << index;
+        const GUID& actual = GetFolderTableEntry(index)->KnownFolderId;
+        if (ids[index] != nullptr)
+            EXPECT_TRUE(IsEqualGUID(actual, *ids[index])) << "index " << index;
+        else
+            EXPECT_FALSE(IsEqualGUID(actual, GUID_NULL)) << "index " << index;
     }
-    // The rows without a token name still carry an ID.
-    for (const unsigned index : {88u, 93u, 94u, 95u})
-        EXPECT_FALSE(IsEqualGUID(GetFolderTableEntry(index)->KnownFolderId, GUID_NULL)) << index;
 }
 
 TEST(FolderTable, LegacyResolutions)
 {
-    const std::pair<unsigned, int> csidlRows[] = {
-        {0, CSIDL_NETWORK},
-        {1, CSIDL_DRIVES},
-        {2, CSIDL_INTERNET},
-        {3, CSIDL_CONTROLS},
-        {4, CSIDL_PRINTERS},
-        {9, CSIDL_BITBUCKET},
-        {10, CSIDL_CONNECTIONS},
-        {11, CSIDL_FONTS},
-        {12, CSIDL_DESKTOPDIRECTORY},
-        {13, CSIDL_STARTUP},
-        {14, CSIDL_PROGRAMS},
-        {15, CSIDL_STARTMENU},
-        {16, CSIDL_RECENT},
-        {17, CSIDL_SENDTO},
-        {18, CSIDL_PERSONAL},
-        {19, CSIDL_FAVORITES},
-        {20, CSIDL_NETHOOD},
-        {21, CSIDL_PRINTHOOD},
-        {22, CSIDL_TEMPLATES},
-        {23, CSIDL_COMMON_STARTUP},
-        {24, CSIDL_COMMON_PROGRAMS},
-        {25, CSIDL_COMMON_STARTMENU},
-        {26, CSIDL_COMMON_DESKTOPDIRECTORY},
-        {27, CSIDL_COMMON_APPDATA},
-        {28, CSIDL_COMMON_TEMPLATES},
-        {29, CSIDL_COMMON_DOCUMENTS},
-        {30, CSIDL_APPDATA},
-        {31, CSIDL_LOCAL_APPDATA},
-        {33, CSIDL_INTERNET_CACHE},
-        {34, CSIDL_COOKIES},
-        {35, CSIDL_HISTORY},
-        {36, CSIDL_SYSTEM},
-        {37, CSIDL_SYSTEMX86},
-        {38, CSIDL_WINDOWS},
-        {40, CSIDL_MYPICTURES},
-        {41, CSIDL_PROGRAM_FILESX86},
-        {42, CSIDL_PROGRAM_FILES_COMMONX86},
-        {45, CSIDL_PROGRAM_FILES},
-        {46, CSIDL_PROGRAM_FILES_COMMON},
-        {47, CSIDL_ADMINTOOLS},
-        {48, CSIDL_COMMON_ADMINTOOLS},
-        {50, CSIDL_MYMUSIC},
-        {51, CSIDL_MYVIDEO},
-        {52, CSIDL_COMMON_PICTURES},
-        {53, CSIDL_COMMON_MUSIC},
-        {54, CSIDL_COMMON_VIDEO},
-        {55, CSIDL_RESOURCES},
-        {56, CSIDL_RESOURCES_LOCALIZED},
-        {57, CSIDL_COMMON_OEM_LINKS},
-        {58, CSIDL_CDBURN_AREA},
-    };
+    // The CSIDL of each index below 59 in index order (the comments give the first index of a
+    // line); -1 where the row has none.
+    // clang-format off
+    const int csidls[] = {
+        /*  0 */ CSIDL_NETWORK, CSIDL_DRIVES, CSIDL_INTERNET, CSIDL_CONTROLS, CSIDL_PRINTERS, -1, -1, -1, -1,
+        /*  9 */ CSIDL_BITBUCKET, CSIDL_CONNECTIONS, CSIDL_FONTS, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTUP,
+        /* 14 */ CSIDL_PROGRAMS, CSIDL_STARTMENU, CSIDL_RECENT, CSIDL_SENDTO, CSIDL_PERSONAL, CSIDL_FAVORITES,
+        /* 20 */ CSIDL_NETHOOD, CSIDL_PRINTHOOD, CSIDL_TEMPLATES, CSIDL_COMMON_STARTUP, CSIDL_COMMON_PROGRAMS,
+        /* 25 */ CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_APPDATA,
+        /* 28 */ CSIDL_COMMON_TEMPLATES, CSIDL_COMMON_DOCUMENTS, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, -1,
+        /* 33 */ CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
+        /* 38 */ CSIDL_WINDOWS, -1, CSIDL_MYPICTURES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMONX86,
+        /* 43 */ -1, -1, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_ADMINTOOLS,
+        /* 48 */ CSIDL_COMMON_ADMINTOOLS, -1, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_COMMON_PICTURES,
+        /* 53 */ CSIDL_COMMON_MUSIC, CSIDL_COMMON_VIDEO, CSIDL_RESOURCES, CSIDL_RESOURCES_LOCALIZED,
+        /* 57 */ CSIDL_COMMON_OEM_LINKS, CSIDL_CDBURN_AREA};
+    // clang-format on
     unsigned withResolution = 0;
-    for (const auto& [index, csidl] : csidlRows)
+    for (unsigned index = 0; index < std::size(csidls); ++index)
     {
-        const S::SFolderTableEntry* row = GetFolderTableEntry(index);
-        EXPECT_EQ(row->Legacy, SLegacyFolder::Csidl) << index;
-        EXPECT_EQ(row->Csidl, csidl) << index;
+        if (csidls[index] < 0)
+            continue;
+        EXPECT_EQ(GetFolderTableEntry(index)->Legacy, SLegacyFolder::Csidl) << index;
+        EXPECT_EQ(GetFolderTableEntry(index)->Csidl, csidls[index]) << index;
         ++withResolution;
     }
     EXPECT_EQ(GetFolderTableEntry(39)->Legacy, SLegacyFolder::ProfileDirectory);

@@ -4,28 +4,25 @@
 // open also records in LUMERELX_TEST_NET_OPENED_BY whether the opening thread impersonated.
 #include <windows.h>
 #include <winnetwk.h>
+extern "C"
+{
+#include <npapi.h>
+}
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace
 {
 
-constexpr DWORD SpecVersion51 = 0x00050001;    // WNNC_SPEC_VERSION51
-constexpr DWORD NetType = 0x00FE0000;          // a net type no real provider uses
-constexpr DWORD EnumerateConnections = 0x0002; // WNNC_ENUM_LOCAL
-constexpr DWORD CapSpecVersion = 0x0001;       // WNNC_SPEC_VERSION
-constexpr DWORD CapNetType = 0x0002;           // WNNC_NET_TYPE
-constexpr DWORD CapEnumeration = 0x000B;       // WNNC_ENUMERATION
 const wchar_t ProviderName[] = L"Lumerelx Test Network";
 
 struct Connection
 {
-    DWORD type = RESOURCETYPE_DISK;
-    std::wstring local;
-    std::wstring remote;
-    std::wstring comment;
+    DWORD type = 0;
+    std::wstring local, remote, comment;
 };
 
 struct Enumeration
@@ -34,34 +31,24 @@ struct Enumeration
     size_t next = 0;
 };
 
-std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator)
-{
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    for (size_t end = text.find(separator); end != std::wstring::npos; end = text.find(separator, start))
-    {
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 std::vector<Connection> ReadConnections()
 {
+    std::wstring text(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", nullptr, 0), L'\0');
+    text.resize(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", text.data(),
+                                        static_cast<DWORD>(text.size())));
     std::vector<Connection> connections;
-    const DWORD size = GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", nullptr, 0);
-    if (size == 0)
-        return connections;
-    std::wstring text(size, L'\0');
-    text.resize(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", text.data(), size));
-    for (const std::wstring& line : Split(text, L'\n'))
+    std::wistringstream lines(text);
+    for (std::wstring line; std::getline(lines, line);)
     {
-        const std::vector<std::wstring> fields = Split(line, L'|');
-        if (fields.size() != 4)
-            continue;
-        connections.push_back({static_cast<DWORD>(std::wcstoul(fields[0].c_str(), nullptr, 10)), fields[1],
-                               fields[2], fields[3]});
+        std::wistringstream fields(line);
+        Connection connection;
+        std::wstring type;
+        std::getline(fields, type, L'|');
+        std::getline(fields, connection.local, L'|');
+        std::getline(fields, connection.remote, L'|');
+        std::getline(fields, connection.comment);
+        connection.type = std::wcstoul(type.c_str(), nullptr, 10);
+        connections.push_back(connection);
     }
     return connections;
 }
@@ -69,9 +56,8 @@ std::vector<Connection> ReadConnections()
 wchar_t* CopyText(wchar_t*& cursor, const std::wstring& text)
 {
     wchar_t* start = cursor;
-    text.copy(cursor, text.size());
-    cursor[text.size()] = L'\0';
-    cursor += text.size() + 1;
+    cursor += text.copy(cursor, text.size());
+    *cursor++ = L'\0';
     return start;
 }
 
@@ -81,19 +67,18 @@ extern "C" DWORD APIENTRY NPGetCaps(DWORD index)
 {
     switch (index)
     {
-    case CapSpecVersion:
-        return SpecVersion51;
-    case CapNetType:
-        return NetType;
-    case CapEnumeration:
-        return EnumerateConnections;
+    case WNNC_SPEC_VERSION:
+        return WNNC_SPEC_VERSION51;
+    case WNNC_NET_TYPE:
+        return 0x00FE0000; // a net type no real provider uses
+    case WNNC_ENUMERATION:
+        return WNNC_ENUM_LOCAL;
     default:
         return 0;
     }
 }
 
-extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD /*type*/, DWORD /*usage*/,
-                                     LPNETRESOURCEW /*container*/, LPHANDLE handle)
+extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, LPHANDLE handle)
 {
     if (scope != RESOURCE_CONNECTED)
         return WN_NOT_SUPPORTED;
@@ -110,7 +95,9 @@ extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD /*type*/, DWORD /*usage*
 }
 
 // One resource per call. The strings go into the caller's buffer except the comment, which stays
-// in the enumeration (Mpr passes the comment pointer through without copying it).
+// in the enumeration (Mpr passes the comment pointer through without copying it). A buffer too
+// small leaves the count as asked, so that Wine's Mpr reports ERROR_MORE_DATA (with a count of 0
+// it would end the enumeration instead).
 extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer, LPDWORD size)
 {
     auto* enumeration = static_cast<Enumeration*>(handle);
@@ -121,23 +108,25 @@ extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID bu
     }
     const Connection& connection = enumeration->connections[enumeration->next];
     const size_t needed =
-        sizeof(NETRESOURCEW) + sizeof(wchar_t) * (connection.local.size() + 1 + connection.remote.size() + 1 +
-                                                  std::size(ProviderName));
+        sizeof(NETRESOURCEW) +
+        sizeof(wchar_t) * (connection.local.size() + connection.remote.size() + std::size(ProviderName) + 2);
     if (*size < needed)
     {
         *size = static_cast<DWORD>(needed);
         return WN_MORE_DATA;
     }
     auto* resource = static_cast<NETRESOURCEW*>(buffer);
-    *resource = NETRESOURCEW{};
-    resource->dwScope = RESOURCE_CONNECTED;
-    resource->dwType = connection.type;
-    resource->dwUsage = RESOURCEUSAGE_CONNECTABLE;
     auto* cursor = reinterpret_cast<wchar_t*>(resource + 1);
-    resource->lpLocalName = CopyText(cursor, connection.local);
-    resource->lpRemoteName = CopyText(cursor, connection.remote);
-    resource->lpProvider = CopyText(cursor, ProviderName);
-    resource->lpComment = const_cast<wchar_t*>(connection.comment.c_str());
+    wchar_t* local = CopyText(cursor, connection.local);
+    wchar_t* remote = CopyText(cursor, connection.remote);
+    *resource = NETRESOURCEW{RESOURCE_CONNECTED,
+                             connection.type,
+                             0,
+                             RESOURCEUSAGE_CONNECTABLE,
+                             local,
+                             remote,
+                             const_cast<wchar_t*>(connection.comment.c_str()),
+                             CopyText(cursor, ProviderName)};
     *count = 1;
     ++enumeration->next;
     return WN_SUCCESS;
