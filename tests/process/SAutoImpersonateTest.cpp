@@ -1,5 +1,6 @@
 #include "library/system/process/SAutoImpersonate.h"
 
+#include "process/RecordingLogger.h"
 #include "process/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -106,9 +107,18 @@ TEST_F(AutoImpersonate, FailedImpersonationIsAccessDeniedAndLeavesBorrowedHandle
 {
     const SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ASSERT_TRUE(notAToken);
+    STest::RecordingLogger logger;
     SAutoImpersonate scope;
     SResult result;
     EXPECT_EQ(scope.Impersonate(result, notAToken.Get()), SResult(0x80070005u));
+    ASSERT_EQ(logger.lines.size(), 1u);
+    EXPECT_EQ(logger.lines[0].level, S::SLogLevel::Error);
+    EXPECT_EQ(static_cast<uint32_t>(logger.lines[0].result), 0x80070005u);
+    EXPECT_EQ(logger.lines[0].text.rfind(L"Auto impersonation: Unable to impersonate user. Error: 0x0000", 0),
+              0u)
+        << logger.lines[0].text;
+    EXPECT_EQ(logger.lines[0].text.size(),
+              std::wstring(L"Auto impersonation: Unable to impersonate user. Error: 0x00000000.").size());
     EXPECT_EQ(scope.GetResult(), SResult(0x80070005u));
     EXPECT_EQ(scope.GetToken(), NoToken);
     EXPECT_FALSE(scope.IsImpersonating());

@@ -1,5 +1,7 @@
 #include "library/system/process/SAutoImpersonate.h"
 
+#include "library/diagnostics/Log.h"
+
 namespace S
 {
 
@@ -11,9 +13,10 @@ constexpr DWORD ShellTokenAccess = 15;
 constexpr SResult ResultNoShellToken = 0x80070057u;
 constexpr SResult ResultAccessDenied = 0x80070005u;
 
-// Stand-in for the log front end until it is available here; with no sink installed a log
-// call writes nothing.
-void LogImpersonationError(const wchar_t* /*format*/, SResult /*result*/, DWORD /*error*/) noexcept {}
+void LogImpersonationError(const wchar_t* format, const SResult& result, DWORD error) noexcept
+{
+    Log(SLogContext{L"AutoImpersonate", SLogLevel::Error, SLogType::None, 0, 0, 0}, &result, format, error);
+}
 
 SResult LastErrorResult() noexcept
 {

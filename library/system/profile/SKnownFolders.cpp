@@ -1,5 +1,6 @@
 #include "library/system/profile/SKnownFolders.h"
 
+#include "library/diagnostics/Log.h"
 #include "library/system/SHandle.h"
 #include "library/system/process/SAutoImpersonate.h"
 #include "library/system/profile/SFolderTable.h"
@@ -26,9 +27,10 @@ constexpr unsigned ProgramFilesCommonX64Index = 44;
 
 using KnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
 
-// Stand-in for the log front end until it is available here; with no sink installed a trace
-// call writes nothing.
-void TraceFolderMessage(const wchar_t* /*format*/, SResult /*result*/ = 0, DWORD /*error*/ = 0) noexcept {}
+void TraceFolderMessage(const wchar_t* format, SResult result, DWORD error) noexcept
+{
+    Log(SLogContext{L"KnownFolders", SLogLevel::Trace, SLogType::None, 0, 0, 0}, &result, format, error);
+}
 
 HMODULE Shell32() noexcept
 {

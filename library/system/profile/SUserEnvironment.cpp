@@ -19,10 +19,21 @@ void Release(SBufferT<wchar_t>& buffer) noexcept
     buffer = SBufferT<wchar_t>{};
 }
 
+// Wine answers a buffer that is too small with the size it needs (nonzero) and a cut text instead
+// of failing; a nonzero answer larger than the buffer therefore counts as a buffer too small.
+bool ExpandedIntoBuffer(const SString& source, SBufferT<wchar_t>& buffer, HANDLE token)
+{
+    const BOOL answer =
+        ExpandEnvironmentStringsForUserW(token, source.c_str(), buffer.GetData(), buffer.GetCount());
+    if (answer != FALSE && static_cast<DWORD>(answer) > buffer.GetCount())
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return answer != FALSE && static_cast<DWORD>(answer) <= buffer.GetCount();
+}
+
 void ExpandForToken(const SString& source, SBufferT<wchar_t>& buffer, HANDLE token)
 {
     SResult result;
-    while (!ExpandEnvironmentStringsForUserW(token, source.c_str(), buffer.GetData(), buffer.GetCount()))
+    while (!ExpandedIntoBuffer(source, buffer, token))
     {
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.GetCount() > 0x7FFFFFFFu / 2 ||
             buffer.Resize(result, buffer.GetCount() * 2, false).Failed())
