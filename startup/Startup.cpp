@@ -2,12 +2,30 @@
 
 #include "fonts/FontRegistration.h"
 #include "library/system/profile/SUserProfile.h"
+#include "library/diagnostics/SSeTranslator.h"
+#include "library/diagnostics/SWin32Exception.h"
 #include "startup/Handoff.h"
 
 #include <cwchar>
 
 namespace S
 {
+
+bool RunShielded(void (*work)(void*), void* context) noexcept
+{
+    const SSeTranslatorFunction previous = SetSeTranslator(&SWin32Exception::ExceptionTranslator);
+    bool completed = false;
+    try
+    {
+        work(context);
+        completed = true;
+    }
+    catch (...)
+    {
+    }
+    SetSeTranslator(previous);
+    return completed;
+}
 
 uint32_t ParseSessionId(const SString& text)
 {
@@ -40,7 +58,9 @@ int RunStartup()
 
 DWORD WINAPI StartupThreadProc(LPVOID /*unused*/)
 {
-    return RunStartup() != 0 ? 1 : 0;
+    int result = 0;
+    RunShielded([](void* out) { *static_cast<int*>(out) = RunStartup(); }, &result);
+    return result != 0 ? 1 : 0;
 }
 
 } // namespace S

@@ -7,6 +7,7 @@
 #include "library/system/profile/SUserProfile.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
+#include "tests/common/FontVisibility.h"
 
 #include <windows.h>
 
@@ -43,25 +44,6 @@ double NowMs()
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-bool IsFamilyVisible(const wchar_t* family)
-{
-    HDC dc = CreateCompatibleDC(nullptr);
-    LOGFONTW font{};
-    font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(font.lfFaceName, family, LF_FACESIZE);
-    bool found = false;
-    EnumFontFamiliesExW(
-        dc, &font,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int
-        {
-            *reinterpret_cast<bool*>(found) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    DeleteDC(dc);
-    return found;
 }
 
 double Median(std::vector<double> values)
@@ -192,7 +174,7 @@ int main()
                       [&]
                       {
                           // The figure only counts when the agent really did its job.
-                          added = added && (fonts == 0 || IsFamilyVisible(L"Lumerelx Test One"));
+                          added = added && (fonts == 0 || STest::IsFontFamilyVisible(L"Lumerelx Test One"));
                           FreeLibrary(module);
                           app.RemoveFonts();
                       });

@@ -6,6 +6,8 @@
 // windows.h maps GetMessage and GetClassName to their wide Win32 names; every user of this header
 // sees the same mapping, so the members keep their names in source.
 //
+// Failure contract: nothing here throws; a report whose file cannot be created is left out and the
+// other steps still run.
 // Thread-safety: an exception is a value (concurrent reads are fine); the static report functions
 // may run on several threads at once and then write separate files.
 #pragma once

@@ -191,8 +191,9 @@ SResult FillAndSubmit(const WerReport& report, const EXCEPTION_POINTERS* pointer
                       const wchar_t* dumpFile) noexcept
 {
     WER_EXCEPTION_INFORMATION exception{const_cast<EXCEPTION_POINTERS*>(pointers), FALSE};
-    SResult result = WerReportAddDump(report.Get(), GetCurrentProcess(), GetCurrentThread(),
-                                      WerDumpTypeMiniDump, &exception, nullptr, 0);
+    SResult result =
+        WerReportAddDump(report.Get(), GetCurrentProcess(), GetCurrentThread(), WerDumpTypeMiniDump,
+                         pointers != nullptr ? &exception : nullptr, nullptr, 0);
     if (result.Failed())
         return result;
     AnnounceToDebugger(L"SWin32Exception::SendWerReport added dump file.\n");

@@ -5,12 +5,15 @@
 //   previous = S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
 //   std::set_terminate(&S::SWin32Exception::TerminationHandler);
 //   S::SWin32Exception::SetThreadStage(L"TST");
+// (This runtime keeps one terminate handler for the whole module, not one per thread.)
 // A fault on that thread then arrives as a thrown SWin32AccessViolation, SWin32InPageError or
 // SWin32Exception. A catch block reports it with
 //   e.GenerateExceptionReport("S::Class::Method", line);
 //   S::SWin32Exception::GenerateMiniDump(e.GetExceptionPointers(), &e.GetTime(), result);
 // which leaves a text report, a minidump and an error-report request beside the executable.
 //
+// Failure contract: construction and reporting never throw (only ExceptionTranslator throws, by
+// design); each report function's result says which step failed.
 // Thread-safety: an exception is a value (concurrent reads are fine); the static functions may run
 // on several threads at once, minidumps are written one at a time.
 #pragma once

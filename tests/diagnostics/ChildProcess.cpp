@@ -86,35 +86,32 @@ Folder::Folder(size_t executablePathLength, const std::wstring& childName)
 
 Folder::~Folder()
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((m_Path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileW((m_Path + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    for (const std::wstring& name : Files())
+        DeleteFileW((m_Path + L"\\" + name).c_str());
     RemoveDirectoryW(m_Path.c_str());
 }
 
-std::vector<std::wstring> Folder::Reports() const
+std::vector<std::wstring> Folder::Files() const
 {
     std::vector<std::wstring> names;
-    const std::wstring childName = m_Child.substr(m_Path.size() + 1);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((m_Path + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do
     {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.cFileName != childName)
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
             names.emplace_back(found.cFileName);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::wstring> Folder::Reports() const
+{
+    std::vector<std::wstring> names = Files();
+    std::erase(names, m_Child.substr(m_Path.size() + 1));
     return names;
 }
 

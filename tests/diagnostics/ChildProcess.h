@@ -43,6 +43,8 @@ public:
     ChildRun Start(const std::wstring& mode) const;
 
 private:
+    std::vector<std::wstring> Files() const;
+
     std::wstring m_Path;
     std::wstring m_Child;
 };
