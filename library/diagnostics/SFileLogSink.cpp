@@ -130,11 +130,6 @@ uint32_t SFileLogSink::ClampSizeLimit(uint32_t bytes) noexcept
     return bytes;
 }
 
-SFileLogSink::~SFileLogSink()
-{
-    Close();
-}
-
 void SFileLogSink::Configure(const SPath& logPath, SLogLevel levelMask, bool perMachine,
                              const SString& settingsKeyPath)
 {

@@ -31,7 +31,9 @@ public:
     SFileLogSink() = default;
     SFileLogSink(const SFileLogSink&) = delete;
     SFileLogSink& operator=(const SFileLogSink&) = delete;
-    ~SFileLogSink() override;
+    // Uninstall the sink before destroying it; the file closes with the object (the writer lock
+    // may already be gone when a static sink is destroyed).
+    ~SFileLogSink() override = default;
 
     // The log file, the levels the file route writes (Debug lines need both bits of 48), and the
     // settings key: HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER with `settingsKeyPath` (an empty path:
