@@ -67,6 +67,7 @@ private:
     SResult Fail(SResult& result, DWORD error, const wchar_t* function) const noexcept;
     SResult QueryConfig2(SResult& result, DWORD level, SBufferT<unsigned char>& buffer,
                          const wchar_t* function);
+    SResult ChangeConfig2(SResult& result, DWORD level, void* info, const wchar_t* function);
 };
 
 } // namespace S
