@@ -45,12 +45,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
 {
     if (reason != DLL_PROCESS_ATTACH)
         return TRUE;
-    try
-    {
-        AttachToProcess(instance);
-    }
-    catch (...)
-    {
-    }
+    S::RunShielded([](void* module) { AttachToProcess(static_cast<HINSTANCE>(module)); }, instance);
     return TRUE;
 }

@@ -1,11 +1,31 @@
 #include "startup/Startup.h"
 
+#include "fonts/FontRegistration.h"
+#include "library/system/profile/SUserProfile.h"
+#include "library/diagnostics/SSeTranslator.h"
+#include "library/diagnostics/SWin32Exception.h"
 #include "startup/Handoff.h"
 
 #include <cwchar>
 
 namespace S
 {
+
+bool RunShielded(void (*work)(void*), void* context) noexcept
+{
+    const SSeTranslatorFunction previous = SetSeTranslator(&SWin32Exception::ExceptionTranslator);
+    bool completed = false;
+    try
+    {
+        work(context);
+        completed = true;
+    }
+    catch (...)
+    {
+    }
+    SetSeTranslator(previous);
+    return completed;
+}
 
 uint32_t ParseSessionId(const SString& text)
 {
@@ -27,13 +47,20 @@ int RunStartup()
     if (!ReadHandoffValue(processId, SString(kHandoffAppId), applicationId))
         return 0;
     const uint32_t sessionId = ParseSessionId(sessionText);
-    (void)sessionId;
+
+    SString accountName;
+    SString profileName;
+    SString sidString;
+    if (GetCurrentUserProfile(accountName, profileName, sidString))
+        RegisterApplicationFonts(sessionId, profileName, applicationId, TRUE);
     return 1;
 }
 
 DWORD WINAPI StartupThreadProc(LPVOID /*unused*/)
 {
-    return RunStartup() != 0 ? 1 : 0;
+    int result = 0;
+    RunShielded([](void* out) { *static_cast<int*>(out) = RunStartup(); }, &result);
+    return result != 0 ? 1 : 0;
 }
 
 } // namespace S

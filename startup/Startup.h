@@ -11,6 +11,10 @@
 namespace S
 {
 
+// Runs work with structured exceptions translated into C++ exceptions on this thread, and swallows
+// whatever it throws: the agent must never take its host process down. False when work threw.
+bool RunShielded(void (*work)(void*), void* context) noexcept;
+
 // wcstoul semantics in base 10; anything left after the digits (or no digits) gives 0.
 uint32_t ParseSessionId(const SString& text);
 

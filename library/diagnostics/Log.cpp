@@ -1,5 +1,6 @@
 #include "library/diagnostics/Log.h"
 
+#include "library/crypto/Sha256.h"
 #include "library/system/SHandle.h"
 #include "library/utility/SBuffer.h"
 
@@ -28,12 +29,27 @@ void FormatMessageText(wchar_t (&out)[MessageSize], const wchar_t* format, va_li
     out[MessageSize - 1] = L'\0';
 }
 
+SString HashAccount(const SString& domain, const SString& user)
+{
+    SString account(domain);
+    account.Append(L"\\");
+    account.Append(user);
+    SStringA narrow;
+    narrow.Assign(account);
+    uint8_t digest[Sha256DigestSize];
+    Sha256(narrow.c_str(), narrow.GetLength(), digest);
+    char text[2 * Sha256DigestSize + 1];
+    Sha256ToHex(digest, text);
+    return SString(text);
+}
+
 SLogProcessIdentity ReadProcessIdentity()
 {
     SLogProcessIdentity identity;
     identity.processId = GetCurrentProcessId();
     identity.domain = Unspecified;
     identity.user = Unspecified;
+    identity.accountHash = HashAccount(identity.domain, identity.user);
 
     HANDLE rawToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken))
@@ -57,6 +73,7 @@ SLogProcessIdentity ReadProcessIdentity()
         identity.user = name;
         identity.domain = domain;
     }
+    identity.accountHash = HashAccount(identity.domain, identity.user);
     return identity;
 }
 

@@ -51,6 +51,9 @@ struct SLogProcessIdentity
     DWORD processId = 0;
     SString domain; // "<unspecified>" when the account cannot be looked up
     SString user;
+    // SHA-256 of "domain\user" in the ANSI code page, as 64 upper-case hexadecimal digits: the
+    // account in a form that can be compared without being read.
+    SString accountHash;
 };
 
 // The unit the record sink receives.

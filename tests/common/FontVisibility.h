@@ -17,7 +17,8 @@ inline bool IsFontFamilyVisible(const std::wstring& family)
     bool found = false;
     EnumFontFamiliesExW(
         dc, &font,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int
+        {
             *reinterpret_cast<bool*>(found) = true;
             return 0;
         },

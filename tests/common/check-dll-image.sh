@@ -14,8 +14,10 @@ while read -r d; do
     if ! grep -Eq "$allowed" <<<"$d"; then echo "unexpected import: $d"; fail=1; fi
 done <<<"$imports"
 x86_64-w64-mingw32-objdump -h "$dll" | grep -q '\.rsrc' || { echo "no resource section"; fail=1; }
-strings -el "$dll" | grep -q 'Halvern Technologies' || { echo "no company string"; fail=1; }
-strings -el "$dll" | grep -q 'Tidewell' || { echo "no component string"; fail=1; }
-strings -el "$dll" | grep -q 'FileVersion' || { echo "no version resource"; fail=1; }
+# Read the strings once: "strings | grep -q" fails under pipefail when grep stops reading early.
+texts=$(strings -el "$dll")
+grep -q 'Halvern Technologies' <<<"$texts" || { echo "no company string"; fail=1; }
+grep -q 'Tidewell' <<<"$texts" || { echo "no component string"; fail=1; }
+grep -q 'FileVersion' <<<"$texts" || { echo "no version resource"; fail=1; }
 [ $fail -eq 0 ] && echo "DLL image: exports [$exports], imports [$(echo $imports)]: 1 passed, 0 failed"
 exit $fail

@@ -1,5 +1,7 @@
 #include "library/diagnostics/Log.h"
 
+#include "library/crypto/Sha256.h"
+
 #include "DebugCapture.h"
 
 #include <gmock/gmock.h>
@@ -209,6 +211,16 @@ TEST(LogRecord, PostsAWholeRecordAndSwallowsSinkFailures)
     ASSERT_TRUE(GetUserNameW(user, &size));
     EXPECT_STREQ(record.identity.user.c_str(), user);
     EXPECT_FALSE(record.identity.domain.IsEmpty());
+    // The account travels hashed as well: SHA-256 of the ANSI text "domain\user".
+    std::string account;
+    for (const wchar_t* part : {record.identity.domain.c_str(), L"\\", static_cast<const wchar_t*>(user)})
+        for (; *part != L'\0'; ++part)
+            account += static_cast<char>(*part); // the test account's names are ASCII
+    uint8_t digest[Sha256DigestSize];
+    Sha256(account.data(), account.size(), digest);
+    char hex[2 * Sha256DigestSize + 1];
+    Sha256ToHex(digest, hex);
+    EXPECT_EQ(std::wstring(record.identity.accountHash.c_str()), std::wstring(hex, hex + 64));
     EXPECT_EQ(&GetLogProcessIdentity(), &GetLogProcessIdentity());
 }
 

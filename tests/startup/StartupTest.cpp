@@ -1,6 +1,7 @@
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 #include "startup/Startup.h"
+#include "library/diagnostics/SSeTranslator.h"
 
 #include "common/RegistrySandbox.h"
 
@@ -100,4 +101,33 @@ TEST_F(RunStartupTest, ThreadExitCodeFollowsTheRoutine)
     Write(kHandoffSessionId, L"1");
     Write(kHandoffAppId, L"a");
     EXPECT_EQ(runThread(), 1u);
+}
+
+TEST(RunShieldedTest, NothingEscapesFromTheAgentsWork)
+{
+    struct Case
+    {
+        const char* name;
+        void (*work)(void*);
+        bool completes;
+    };
+    const Case cases[] = {
+        {"returns", [](void* ran) { *static_cast<bool*>(ran) = true; }, true},
+        {"throws", [](void*) { throw 42; }, false},
+        {"access violation",
+         [](void*)
+         {
+             volatile int* nowhere = nullptr;
+             *nowhere = 1;
+         },
+         false},
+        {"raised exception", [](void*) { RaiseException(0xE0001234, 0, 0, nullptr); }, false},
+    };
+    for (const Case& c : cases)
+    {
+        bool ran = false;
+        EXPECT_EQ(RunShielded(c.work, &ran), c.completes) << c.name;
+    }
+    // The thread's own translation state is restored afterwards: none was installed before.
+    EXPECT_EQ(GetSeTranslator(), nullptr);
 }

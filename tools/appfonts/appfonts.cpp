@@ -1,12 +1,16 @@
 // The virtualization engine's side of an application's private fonts: defines, lists and removes
 // the Fonts key of an application's virtual registry for a profile, a session and an application.
 //
-//   appfonts add    --profile P --session N --app-id ID [--name DISPLAY] FONT
-//   appfonts list   --profile P --session N --app-id ID
-//   appfonts remove --profile P --session N --app-id ID
+//   appfonts add    [--profile P] --session N --app-id ID [--name DISPLAY] FONT
+//   appfonts list   [--profile P] --session N --app-id ID
+//   appfonts remove [--profile P] --session N --app-id ID
+//   appfonts profile
 //
+// Without --profile the profile name is the one the agent finds for the current user; `profile`
+// prints it.
 // FONT is a full path (X:\...) or a file name relative to the fonts folder, stored as given.
 // `remove` deletes the application's whole tree, and the profile-session key once it is empty.
+#include "library/system/profile/SUserProfile.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/ProductLocations.h"
 #include "startup/Startup.h"
@@ -40,12 +44,27 @@ void PrintUsage()
                   L"[FONT]\n");
 }
 
+std::optional<std::wstring> AgentProfileName()
+{
+    S::SString account;
+    S::SString profile;
+    S::SString sid;
+    if (!S::GetCurrentUserProfile(account, profile, sid))
+    {
+        std::fwprintf(stderr, L"appfonts: the current user's profile cannot be found\n");
+        return std::nullopt;
+    }
+    return std::wstring(profile.c_str());
+}
+
 std::optional<Arguments> Parse(int argc, wchar_t** argv)
 {
     if (argc < 2)
         return std::nullopt;
     Arguments args;
     args.command = argv[1];
+    if (args.command == L"profile")
+        return argc == 2 ? std::optional<Arguments>(args) : std::nullopt;
     for (int i = 2; i < argc; ++i)
     {
         const std::wstring arg = argv[i];
@@ -66,11 +85,13 @@ std::optional<Arguments> Parse(int argc, wchar_t** argv)
             return std::nullopt;
         }
     }
-    if (!args.profile || !args.session || !args.appId)
+    if (!args.session || !args.appId)
     {
-        std::fwprintf(stderr, L"appfonts: --profile, --session and --app-id are required\n");
+        std::fwprintf(stderr, L"appfonts: --session and --app-id are required\n");
         return std::nullopt;
     }
+    if (!args.profile && !(args.profile = AgentProfileName()))
+        return std::nullopt;
     const bool wantsFont = args.command == L"add";
     if (wantsFont == args.font.empty() ||
         (args.command != L"add" && args.command != L"list" && args.command != L"remove"))
@@ -167,6 +188,13 @@ int wmain(int argc, wchar_t** argv)
     {
         PrintUsage();
         return kExitBadArguments;
+    }
+    if (args->command == L"profile")
+    {
+        const std::optional<std::wstring> profile = AgentProfileName();
+        if (profile)
+            std::wprintf(L"%ls\n", profile->c_str());
+        return profile ? 0 : kExitRegistry;
     }
     if (args->command == L"add")
         return Add(*args);

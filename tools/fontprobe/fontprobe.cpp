@@ -4,10 +4,13 @@
 //   fontprobe [--wait-ms N] [--wait-consumed-ms N] [--reload-dll NAME] [FAMILY...]
 //
 // Prints "pid=", "handoff-values=", "agent-threads=" (threads started at code of the agent DLL),
-// one "font "<family>": visible|absent" line per family; with
+// "older-than-vista=" (the system as this program is shown it), one "font "<family>": visible|absent" line
+// per family; with
 // --wait-ms it first waits up to N ms for every family to appear (the agent may work on a thread
 // of its own); with --wait-consumed-ms up to N ms for its hand-off values to be gone. --reload-dll unloads
 // the named DLL completely and loads it again first.
+#include "fonts/FontRegistration.h"
+#include "library/system/osversion/OSVersion.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
@@ -137,6 +140,8 @@ int wmain(int argc, wchar_t** argv)
     std::wprintf(L"pid=%08lx\n", GetCurrentProcessId());
     std::wprintf(L"handoff-values=%d\n", CountOwnHandoffValues());
     std::wprintf(L"agent-threads=%ld\n", InterlockedCompareExchange(&g_AgentThreads, 0, 0));
+    std::wprintf(L"older-than-vista=%d\n",
+                 S::CompareOSVersion(S::GetOSInfo(), S::kVistaVersionConstant, 0) != 0 ? 1 : 0);
     for (const std::wstring& family : families)
         std::wprintf(L"font \"%ls\": %ls\n", family.c_str(),
                      IsFamilyVisible(family) ? L"visible" : L"absent");

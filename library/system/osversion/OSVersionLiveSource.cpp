@@ -1,6 +1,7 @@
 #include "library/system/osversion/OSVersionLiveSource.h"
 
 #include "library/system/osversion/OSVersion.h"
+#include "library/system/registry/SRegKey.h"
 
 #include <memory>
 
@@ -24,38 +25,33 @@ template <typename Function> Function LookUpKernel32(const char* name) noexcept
     return LookUp<Function>(L"KERNEL32.DLL", name);
 }
 
-// An open key below HKEY_LOCAL_MACHINE, closed on every path.
+// An open key below HKEY_LOCAL_MACHINE, closed with the object.
 class LocalMachineKey
 {
 public:
-    LocalMachineKey(const wchar_t* subKey, REGSAM access) noexcept
+    LocalMachineKey(const wchar_t* subKey, REGSAM access)
     {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, access, &m_Key) != ERROR_SUCCESS)
-            m_Key = nullptr;
-    }
-    LocalMachineKey(const LocalMachineKey&) = delete;
-    LocalMachineKey& operator=(const LocalMachineKey&) = delete;
-    ~LocalMachineKey()
-    {
-        if (m_Key != nullptr)
-            RegCloseKey(m_Key);
+        m_Key.SetLocation(SRegKeyLocation(HKEY_LOCAL_MACHINE, SString(subKey)));
+        m_Key.Open(access);
     }
 
-    explicit operator bool() const noexcept { return m_Key != nullptr; }
+    explicit operator bool() const noexcept { return m_Key.IsOpen(); }
 
-    // The value's data into `data` (up to `size` bytes); `size` receives the byte count.
+    bool QueryText(const wchar_t* name, SString& out) const
+    {
+        return m_Key.IsOpen() && m_Key.QueryString(name, out, nullptr).Succeeded();
+    }
+
+    // The value's raw data into `data` (up to `size` bytes); `size` receives the byte count.
     bool Query(const wchar_t* name, void* data, DWORD& size) const noexcept
     {
-        return m_Key != nullptr && RegQueryValueExW(m_Key, name, nullptr, nullptr, static_cast<BYTE*>(data),
-                                                    &size) == ERROR_SUCCESS;
+        return m_Key.IsOpen() && RegQueryValueExW(m_Key.GetHandle(), name, nullptr, nullptr,
+                                                  static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
     }
 
 private:
-    HKEY m_Key = nullptr;
+    SRegKey m_Key;
 };
-
-// Text values are read into buffers of this many bytes.
-constexpr DWORD TextValueBytes = 2048;
 
 struct FreeLibraryDeleter
 {
@@ -96,12 +92,7 @@ bool OSVersionLiveSource::KeyExists(const wchar_t* subKey, REGSAM access)
 
 bool OSVersionLiveSource::ReadText(const wchar_t* subKey, const wchar_t* name, REGSAM access, SString& out)
 {
-    wchar_t text[TextValueBytes / sizeof(wchar_t) + 1] = {};
-    DWORD size = TextValueBytes;
-    if (!LocalMachineKey(subKey, access).Query(name, text, size))
-        return false;
-    out = SString(text);
-    return true;
+    return LocalMachineKey(subKey, access).QueryText(name, out);
 }
 
 bool OSVersionLiveSource::ReadDword(const wchar_t* subKey, const wchar_t* name, REGSAM access, DWORD& out)

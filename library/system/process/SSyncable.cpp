@@ -1,6 +1,6 @@
 #include "library/system/process/SSyncable.h"
 
-#include "library/system/process/SyncSeed.h"
+#include "library/crypto/RandomPool.h"
 
 #include <atomic>
 
@@ -50,8 +50,10 @@ uint32_t NextUniqueNameSerial() noexcept
     static std::atomic<uint32_t> counter{0};
     if (counter.load(std::memory_order_relaxed) == 0)
     {
+        uint32_t seed = 0;
+        GetRandom32(&seed);
         uint32_t expected = 0;
-        counter.compare_exchange_strong(expected, UniqueNameSeed());
+        counter.compare_exchange_strong(expected, seed);
     }
     return counter.fetch_add(1) + 1;
 }

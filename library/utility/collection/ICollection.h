@@ -8,7 +8,7 @@
 
 #include "library/diagnostics/SResult.h"
 #include "library/utility/collection/IIterator.h"
-#include "library/utility/collection/SmartPtrStandIn.h"
+#include "library/utility/SSmartPtr.h"
 
 namespace S
 {

@@ -21,9 +21,11 @@ public:
     SResult Insert(SResult& result, const unsigned int& index, const V& value) override
     {
         IteratorPtr it;
-        if (!this->CreateIterator(it))
+        // Appending needs no walk: stepping `count` times from the first element ends there too.
+        const bool append = index != 0 && index == this->GetCount();
+        if (!(append ? this->CreateEndIterator(it) : this->CreateIterator(it)))
             return result = CollectionResult::InsertFailed;
-        if (index != 0 && it->Next(index) != index)
+        if (!append && index != 0 && it->Next(index) != index)
             return result = CollectionResult::IndexOutOfRange;
         return result = it->InsertBefore(value) ? SResult(0) : CollectionResult::InsertFailed;
     }

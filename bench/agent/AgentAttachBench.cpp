@@ -1,0 +1,228 @@
+// What the agent adds to a process start: the inline attach (loading the DLL with its hand-off
+// values present) for an application with 0, 10 and 100 fonts, beside a floor that makes only the
+// essential calls for the same job, and where the fixed cost at 0 fonts goes.
+#include "library/system/network/SMappedDrives.h"
+#include "library/system/osversion/OSVersion.h"
+#include "library/system/profile/SKnownFolders.h"
+#include "library/system/profile/SUserProfile.h"
+#include "startup/Handoff.h"
+#include "startup/ProductLocations.h"
+#include "tests/common/FontVisibility.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace S;
+
+namespace
+{
+
+constexpr int kRounds = 15;
+constexpr const wchar_t* kApp = L"{00000000-0000-0000-0000-0000000000be}";
+
+std::wstring BinFolder()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring full(path, n);
+    return full.substr(0, full.find_last_of(L"\\/") + 1);
+}
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = []
+    {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Runs setup (untimed), then measures work, kRounds times; the median in milliseconds.
+double MeasureMs(const std::function<void()>& setup, const std::function<void()>& work,
+                 const std::function<void()>& teardown)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < kRounds; ++i)
+    {
+        setup();
+        const double start = NowMs();
+        work();
+        samples.push_back(NowMs() - start);
+        teardown();
+    }
+    return Median(samples);
+}
+
+class Application
+{
+public:
+    Application(const SString& profile, uint32_t session, int fonts) : m_Session(session)
+    {
+        m_KeyPath = GetApplicationFontsKeyLocation(profile, SString(kApp), session).path.c_str();
+        const wchar_t* files[] = {L"one.ttf", L"two.ttf", L"three.ttf", L"four.ttf"};
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_KeyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr);
+        for (int i = 0; i < fonts; ++i)
+        {
+            const std::wstring path = BinFolder() + L"testfonts\\" + files[i % 4];
+            const std::wstring name = L"Font " + std::to_wstring(1000 + i);
+            RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+            m_Paths.push_back(path);
+        }
+        RegCloseKey(key);
+        m_Root = std::wstring(profile.c_str()) + L"-" + std::to_wstring(session);
+    }
+    ~Application() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_Root.c_str()); }
+
+    void WriteHandoff() const
+    {
+        const std::wstring handoffPath = GetHandoffKeyLocation().path.c_str();
+        const std::wstring session = std::to_wstring(m_Session);
+        const std::wstring app = kApp;
+        RegSetKeyValueW(HKEY_CURRENT_USER, handoffPath.c_str(),
+                        HandoffValueName(0 + GetCurrentProcessId(), SString(kHandoffSessionId)).c_str(),
+                        REG_SZ, session.c_str(), static_cast<DWORD>((session.size() + 1) * 2));
+        RegSetKeyValueW(HKEY_CURRENT_USER, handoffPath.c_str(),
+                        HandoffValueName(GetCurrentProcessId(), SString(kHandoffAppId)).c_str(), REG_SZ,
+                        app.c_str(), static_cast<DWORD>((app.size() + 1) * 2));
+    }
+    void RemoveFonts() const
+    {
+        for (const std::wstring& path : m_Paths)
+            RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr);
+    }
+    const std::wstring& KeyPath() const { return m_KeyPath; }
+
+private:
+    uint32_t m_Session;
+    std::wstring m_KeyPath;
+    std::wstring m_Root;
+    std::vector<std::wstring> m_Paths;
+};
+
+// The floor: read and delete the two values, open the Fonts key, enumerate, add each font.
+void FloorJob(const std::wstring& fontsKeyPath)
+{
+    HKEY handoff = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0, KEY_READ | KEY_SET_VALUE,
+                  &handoff);
+    for (const wchar_t* name : {kHandoffSessionId, kHandoffAppId})
+    {
+        const SString valueName = HandoffValueName(GetCurrentProcessId(), SString(name));
+        wchar_t text[64];
+        DWORD size = sizeof(text);
+        RegQueryValueExW(handoff, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegDeleteValueW(handoff, valueName.c_str());
+    }
+    RegCloseKey(handoff);
+    HKEY fonts = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, fontsKeyPath.c_str(), 0, KEY_READ, &fonts) != ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;; ++index)
+    {
+        wchar_t name[260];
+        wchar_t data[261] = {};
+        DWORD nameChars = 260;
+        DWORD dataBytes = 520;
+        if (RegEnumValueW(fonts, index, name, &nameChars, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                          &dataBytes) != ERROR_SUCCESS)
+            break;
+        AddFontResourceExW(data, FR_PRIVATE, nullptr);
+    }
+    RegCloseKey(fonts);
+}
+
+} // namespace
+
+int main()
+{
+    SString account;
+    SString profile;
+    SString sid;
+    if (!GetCurrentUserProfile(account, profile, sid))
+    {
+        std::printf("agent attach: the current user's profile cannot be found\n");
+        return 1;
+    }
+    const std::wstring dll = BinFolder() + L"Lumerelx64.dll";
+    const uint32_t session = 60000 + GetCurrentProcessId() % 1000;
+
+    for (const int fonts : {0, 10, 100})
+    {
+        const Application app(profile, session, fonts);
+        HMODULE module = nullptr;
+        bool added = true;
+        const double agent =
+            MeasureMs([&] { app.WriteHandoff(); }, [&] { module = LoadLibraryW(dll.c_str()); },
+                      [&]
+                      {
+                          // The figure only counts when the agent really did its job.
+                          added = added && (fonts == 0 || STest::IsFontFamilyVisible(L"Lumerelx Test One"));
+                          FreeLibrary(module);
+                          app.RemoveFonts();
+                      });
+        if (!added)
+            std::printf("agent inline attach, %3d fonts: the agent did not add the fonts\n", fonts);
+        const double floor = MeasureMs([&] { app.WriteHandoff(); }, [&] { FloorJob(app.KeyPath()); },
+                                       [&] { app.RemoveFonts(); });
+        std::printf("agent inline attach, %3d fonts: %8.3f ms   floor: %8.3f ms   agent/floor: %.2f\n", fonts,
+                    agent, floor, floor > 0 ? agent / floor : 0.0);
+    }
+
+    // Where the fixed cost goes: each step of the attach on its own.
+    const auto nothing = [] {};
+    HMODULE module = nullptr;
+    const double load = MeasureMs(
+        nothing, [&] { module = LoadLibraryW(dll.c_str()); }, [&] { FreeLibrary(module); });
+    const double profileMs = MeasureMs(
+        nothing,
+        []
+        {
+            SString a, p, s;
+            GetCurrentUserProfile(a, p, s);
+        },
+        nothing);
+    SResult folderResult;
+    SString folderPath;
+    const double folder = MeasureMs(
+        nothing, [&] { folderResult = GetFolderPathForVista(11, folderPath, nullptr); }, nothing);
+    const double drives = MeasureMs(
+        nothing,
+        []
+        {
+            SPath out;
+            TranslateMappedDrives(SPath(L"C:\\windows\\Fonts"), out, nullptr);
+        },
+        nothing);
+    const double os = MeasureMs(
+        nothing,
+        []
+        {
+            OSVersionRecord record{};
+            DetectOSVersion(record);
+        },
+        nothing);
+    std::printf(
+        "fixed cost: DLL load without hand-off values %.3f ms, profile %.3f ms, fonts folder %.3f ms, "
+        "drive enumeration %.3f ms, OS detection (x2 at first use) %.3f ms\n",
+        load, profileMs, folder, drives, os);
+    std::printf("fonts folder lookup: 0x%08x \"%ls\"\n", folderResult.Unsigned(), folderPath.c_str());
+    return 0;
+}

@@ -1,0 +1,33 @@
+// Where the user's (or the machine's) well-known folders are, asked by folder index (see
+// SFolderTable.h): through Known Folder IDs (GetFolderPathForVista) or through the legacy CSIDL
+// lookup (GetFolderPath). The token is the user whose folders are wanted; 0 means the caller's own
+// context, and it is handed unchanged to the impersonation (-1 and -2: the interactive user).
+// Thread-safety: any thread may call; the shell module and its entry point are cached for the
+// process on first use.
+#pragma once
+
+#include "library/diagnostics/SResult.h"
+#include "library/utility/SString.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace S
+{
+
+inline constexpr uint32_t kResultFolderUnresolved = 0xA0040408u;  // no resolution, or template not expandable
+inline constexpr uint32_t kResultShellFailed = 0xA0040500u;       // any other shell failure
+inline constexpr uint32_t kResultShellNoPath = 0xA0040501u;       // S_FALSE or E_FAIL
+inline constexpr uint32_t kResultShellBadArgument = 0xA0040502u;  // E_INVALIDARG, or a template names a file
+inline constexpr uint32_t kResultProfileUnreadable = 0xA0040201u; // the profile directory could not be read
+
+// The library's code for a shell call's result: 0 stays 0.
+SResult TranslateShellResult(HRESULT result) noexcept;
+
+// Failure contract for both lookups: on failure `path` is empty or holds what the shell returned
+// with its failure.
+SResult GetFolderPathForVista(unsigned index, SString& path, HANDLE token);
+SResult GetFolderPath(unsigned index, SString& path, HANDLE token);
+
+} // namespace S

@@ -1,0 +1,139 @@
+// A network provider that lists connected resources chosen by the process it is loaded into: the
+// environment variable LUMERELX_TEST_NET_CONNECTIONS holds one line per resource,
+// "type|local name|remote name|comment", read afresh each time an enumeration is opened. Each
+// open also records in LUMERELX_TEST_NET_OPENED_BY whether the opening thread impersonated.
+#include <windows.h>
+#include <winnetwk.h>
+extern "C"
+{
+#include <npapi.h>
+}
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+const wchar_t ProviderName[] = L"Lumerelx Test Network";
+
+struct Connection
+{
+    DWORD type = 0;
+    std::wstring local, remote, comment;
+};
+
+struct Enumeration
+{
+    std::vector<Connection> connections;
+    size_t next = 0;
+};
+
+std::vector<Connection> ReadConnections()
+{
+    std::wstring text(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", nullptr, 0), L'\0');
+    text.resize(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", text.data(),
+                                        static_cast<DWORD>(text.size())));
+    std::vector<Connection> connections;
+    std::wistringstream lines(text);
+    for (std::wstring line; std::getline(lines, line);)
+    {
+        std::wistringstream fields(line);
+        Connection connection;
+        std::wstring type;
+        std::getline(fields, type, L'|');
+        std::getline(fields, connection.local, L'|');
+        std::getline(fields, connection.remote, L'|');
+        std::getline(fields, connection.comment);
+        connection.type = std::wcstoul(type.c_str(), nullptr, 10);
+        connections.push_back(connection);
+    }
+    return connections;
+}
+
+wchar_t* CopyText(wchar_t*& cursor, const std::wstring& text)
+{
+    wchar_t* start = cursor;
+    cursor += text.copy(cursor, text.size());
+    *cursor++ = L'\0';
+    return start;
+}
+
+} // namespace
+
+extern "C" DWORD APIENTRY NPGetCaps(DWORD index)
+{
+    switch (index)
+    {
+    case WNNC_SPEC_VERSION:
+        return WNNC_SPEC_VERSION51;
+    case WNNC_NET_TYPE:
+        return 0x00FE0000; // a net type no real provider uses
+    case WNNC_ENUMERATION:
+        return WNNC_ENUM_LOCAL;
+    default:
+        return 0;
+    }
+}
+
+extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, LPHANDLE handle)
+{
+    if (scope != RESOURCE_CONNECTED)
+        return WN_NOT_SUPPORTED;
+    HANDLE token = nullptr;
+    const bool impersonating = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) != FALSE;
+    if (impersonating)
+        CloseHandle(token);
+    SetEnvironmentVariableW(L"LUMERELX_TEST_NET_OPENED_BY",
+                            impersonating ? L"thread token" : L"process token");
+    auto enumeration = std::make_unique<Enumeration>();
+    enumeration->connections = ReadConnections();
+    *handle = enumeration.release();
+    return WN_SUCCESS;
+}
+
+// One resource per call. The strings go into the caller's buffer except the comment, which stays
+// in the enumeration (Mpr passes the comment pointer through without copying it). A buffer too
+// small leaves the count as asked, so that Wine's Mpr reports ERROR_MORE_DATA (with a count of 0
+// it would end the enumeration instead).
+extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer, LPDWORD size)
+{
+    auto* enumeration = static_cast<Enumeration*>(handle);
+    if (enumeration->next >= enumeration->connections.size())
+    {
+        *count = 0;
+        return WN_NO_MORE_ENTRIES;
+    }
+    const Connection& connection = enumeration->connections[enumeration->next];
+    const size_t needed =
+        sizeof(NETRESOURCEW) +
+        sizeof(wchar_t) * (connection.local.size() + connection.remote.size() + std::size(ProviderName) + 2);
+    if (*size < needed)
+    {
+        *size = static_cast<DWORD>(needed);
+        return WN_MORE_DATA;
+    }
+    auto* resource = static_cast<NETRESOURCEW*>(buffer);
+    auto* cursor = reinterpret_cast<wchar_t*>(resource + 1);
+    wchar_t* local = CopyText(cursor, connection.local);
+    wchar_t* remote = CopyText(cursor, connection.remote);
+    *resource = NETRESOURCEW{RESOURCE_CONNECTED,
+                             connection.type,
+                             0,
+                             RESOURCEUSAGE_CONNECTABLE,
+                             local,
+                             remote,
+                             const_cast<wchar_t*>(connection.comment.c_str()),
+                             CopyText(cursor, ProviderName)};
+    *count = 1;
+    ++enumeration->next;
+    return WN_SUCCESS;
+}
+
+extern "C" DWORD APIENTRY NPCloseEnum(HANDLE handle)
+{
+    std::unique_ptr<Enumeration> enumeration(static_cast<Enumeration*>(handle));
+    return WN_SUCCESS;
+}
