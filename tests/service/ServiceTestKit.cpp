@@ -1,4 +1,5 @@
 #include "ServiceTestKit.h"
+#include "common/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -14,44 +15,29 @@ namespace STest
 namespace
 {
 
-constexpr wchar_t NamePrefix[] = L"LxSvcTest_";
-
 std::wstring Lower(std::wstring text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
     return text;
 }
 
-// Wine hands out the same few process ids run after run, so the run is told apart by its start.
-std::wstring OwnPrefix()
+// Wine hands out the same few process ids run after run, so a run is also told apart by its start.
+const std::wstring& OwnPrefix()
 {
     static const std::wstring prefix = []
     {
         LARGE_INTEGER now{};
         QueryPerformanceCounter(&now);
-        wchar_t text[64];
-        swprintf(text, 64, L"%ls%lx%llx_", NamePrefix, GetCurrentProcessId(),
-                 static_cast<unsigned long long>(now.QuadPart) & 0xFFFFFFFFFFull);
-        return std::wstring(text);
+        return Said(L"LxSvcTest_%ls_", std::to_wstring(GetCurrentProcessId()) + L"x" +
+                                           std::to_wstring(now.QuadPart & 0xFFFFFFFFFF));
     }();
     return prefix;
 }
 
-DWORD RawStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status)
-{
-    status = {};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                              sizeof(status), &needed))
-        return GetLastError();
-    return 0;
-}
-
 void EndProcess(DWORD processId)
 {
-    if (processId == 0)
-        return;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    HANDLE process =
+        processId != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId) : nullptr;
     if (process == nullptr)
         return;
     TerminateProcess(process, 1);
@@ -59,43 +45,7 @@ void EndProcess(DWORD processId)
     CloseHandle(process);
 }
 
-// Services left behind by an earlier run that did not finish (it crashed or was killed).
-void SweepStale()
-{
-    S::SServiceManager manager;
-    S::SResult result;
-    if (manager.Init(result, S::ServiceManagerAccess::All, nullptr, nullptr).Failed())
-        return;
-    S::SListT<S::SServiceEntry> services;
-    manager.EnumAllServices(result, SERVICE_WIN32, SERVICE_STATE_ALL, services);
-    const std::wstring own = OwnPrefix();
-    for (const S::SServiceEntry& entry : services.GetItems())
-    {
-        const std::wstring name(entry.name.c_str());
-        if (name.rfind(NamePrefix, 0) != 0 || name.rfind(own, 0) == 0)
-            continue;
-        std::unique_ptr<S::SService> stale;
-        if (manager.OpenService(result, &stale, entry.name, S::ServiceAccess::All).Failed())
-            continue;
-        EndProcess(entry.status.processId);
-        stale->Delete(result);
-    }
-}
-
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-// LogCapture
-
-LogCapture::LogCapture()
-{
-    S::InstallLeveledLogger(this);
-}
-
-LogCapture::~LogCapture()
-{
-    S::InstallLeveledLogger(nullptr);
-}
 
 void LogCapture::Write(const wchar_t* component, int32_t, int32_t, int64_t, S::SLogType, S::SLogLevel level,
                        int32_t result, const wchar_t* text)
@@ -129,105 +79,106 @@ std::vector<std::wstring> LogCapture::TextsWith(const std::wstring& needle) cons
 
 bool LogCapture::Has(const std::wstring& text) const
 {
-    const std::vector<Line> lines = Lines();
-    return std::any_of(lines.begin(), lines.end(), [&text](const Line& line) { return line.text == text; });
+    const auto lines = Lines();
+    return std::any_of(lines.begin(), lines.end(), [&](const Line& line) { return line.text == text; });
 }
 
-std::wstring BinFolder()
+std::wstring Said(const wchar_t* format, const std::wstring& name)
 {
-    wchar_t path[MAX_PATH * 2];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+    wchar_t text[1024];
+    swprintf(text, 1024, format, name.c_str());
+    return text;
 }
 
 // ---------------------------------------------------------------------------------------------
-// TestService
 
 std::wstring TestService::UniqueName(const std::wstring& tag)
 {
     static std::atomic<unsigned> serial{0};
-    wchar_t number[32];
-    swprintf(number, 32, L"%u_", ++serial);
-    return OwnPrefix() + number + tag;
+    return OwnPrefix() + std::to_wstring(++serial) + L"_" + tag;
 }
 
-TestService::TestService(const std::wstring& tag, const std::wstring& options, bool hold,
-                         const std::wstring& name)
-    : m_Name(name.empty() ? UniqueName(tag) : name)
+void TestService::SweepStaleServices()
+{
+    static std::once_flag swept;
+    std::call_once(
+        swept,
+        []
+        {
+            S::SServiceManager manager;
+            S::SResult result;
+            S::SListT<S::SServiceEntry> services;
+            if (GetEnvironmentVariableW(ChildVariable, nullptr, 0) != 0 ||
+                manager.Init(result, S::ServiceManagerAccess::All, nullptr, nullptr).Failed() ||
+                manager.EnumAllServices(result, SERVICE_WIN32, SERVICE_STATE_ALL, services).Failed())
+                return;
+            for (const S::SServiceEntry& entry : services.GetItems())
+            {
+                const std::wstring name(entry.name.c_str());
+                std::unique_ptr<S::SService> stale;
+                if (name.rfind(L"LxSvcTest_", 0) != 0 || name.rfind(OwnPrefix(), 0) == 0 ||
+                    manager.OpenService(result, &stale, entry.name, S::ServiceAccess::All).Failed())
+                    continue;
+                EndProcess(entry.status.processId);
+                stale->Delete(result);
+            }
+        });
+}
+
+TestService::TestService(const std::wstring& tag, const std::wstring& options, bool hold)
+    : m_Name(UniqueName(tag)), m_RecordKey(L"Software\\LumerelxTests\\Services\\" + m_Name)
 {
     SweepStaleServices();
-
-    m_RecordKey = L"Software\\LumerelxTests\\Services\\" + m_Name;
     std::wstring command =
         L"\"" + BinFolder() + L"service_host.exe\" " + m_Name + L" " + options + L" --record=" + m_RecordKey;
     if (hold)
     {
         const std::wstring holdName = L"Global\\" + m_Name + L"_hold";
         m_Hold = CreateEventW(nullptr, TRUE, FALSE, holdName.c_str());
-        EXPECT_NE(m_Hold, nullptr);
         command += L" --hold=" + holdName;
     }
     S::SResult result;
-    EXPECT_EQ(m_Manager.Init(result, S::ServiceManagerAccess::All, nullptr, nullptr).Code(), 0);
     S::SServiceConfig config;
     config.serviceType = SERVICE_WIN32_OWN_PROCESS;
     config.startType = SERVICE_DEMAND_START;
     config.errorControl = SERVICE_ERROR_IGNORE;
     config.binaryPath = command.c_str();
-    EXPECT_EQ(
-        m_Manager.CreateService(result, &m_Service, SName(), config, S::ServiceAccess::All, nullptr).Code(),
-        0)
-        << "cannot register " << std::string(m_Name.begin(), m_Name.end());
+    if (m_Manager.Init(result, S::ServiceManagerAccess::All, nullptr, nullptr).Succeeded())
+        m_Manager.CreateService(result, &m_Service, SName(), config, S::ServiceAccess::All, nullptr);
+    EXPECT_EQ(result.Code(), 0) << "cannot register the service";
 }
 
 TestService::~TestService()
 {
     ReleaseHold();
-    if (m_Service != nullptr)
+    SERVICE_STATUS_PROCESS status{};
+    if (m_Service != nullptr && Status(status) && status.dwCurrentState != SERVICE_STOPPED &&
+        status.dwProcessId != 0)
     {
-        const SC_HANDLE handle = Handle();
-        SERVICE_STATUS_PROCESS status{};
-        if (RawStatus(handle, status) == 0 && status.dwCurrentState != SERVICE_STOPPED &&
-            status.dwProcessId != 0)
-        {
-            if (status.dwCurrentState != SERVICE_STOP_PENDING)
-            {
-                SERVICE_STATUS ignored{};
-                ControlService(handle, SERVICE_CONTROL_STOP, &ignored);
-            }
-            // Wine ends the process itself when a stop finds the service still busy with an
-            // earlier one; the state then stays as it was, with no process.
-            const bool ended = WaitUntil(
-                [&]
-                {
-                    return RawStatus(handle, status) != 0 || status.dwCurrentState == SERVICE_STOPPED ||
+        SERVICE_STATUS ignored{};
+        if (status.dwCurrentState != SERVICE_STOP_PENDING)
+            ControlService(Handle(), SERVICE_CONTROL_STOP, &ignored);
+        // Wine ends the process itself when the stop finds the service still busy with an earlier
+        // one; the state then stays as it was, with no process.
+        if (!WaitUntil(
+                [&] {
+                    return !Status(status) || status.dwCurrentState == SERVICE_STOPPED ||
                            status.dwProcessId == 0;
                 },
-                3000);
-            if (!ended)
-                EndProcess(status.dwProcessId);
-        }
+                3000))
+            EndProcess(status.dwProcessId);
+    }
+    if (m_Service != nullptr)
+    {
         S::SResult result;
         m_Service->Delete(result);
         EXPECT_TRUE(result.Code() == 0 || result == S::ServiceResult::MarkedForDelete)
             << std::hex << result.Code();
-        m_Service.reset();
     }
+    m_Service.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, m_RecordKey.c_str());
     if (m_Hold != nullptr)
         CloseHandle(m_Hold);
-}
-
-void TestService::SweepStaleServices()
-{
-    static std::once_flag swept;
-    std::call_once(swept,
-                   []
-                   {
-                       if (GetEnvironmentVariableW(ChildVariable, nullptr, 0) == 0)
-                           SweepStale();
-                   });
 }
 
 SC_HANDLE TestService::Handle() const
@@ -235,9 +186,60 @@ SC_HANDLE TestService::Handle() const
     return m_Service != nullptr ? static_cast<SC_HANDLE>(m_Service->GetHandle()) : nullptr;
 }
 
+bool TestService::Status(SERVICE_STATUS_PROCESS& status) const
+{
+    DWORD needed = 0;
+    status = {};
+    return QueryServiceStatusEx(Handle(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                sizeof(status), &needed) != FALSE;
+}
+
+bool TestService::Start(DWORD until)
+{
+    StartGate gate;
+    if (!StartServiceW(Handle(), 0, nullptr))
+        ADD_FAILURE() << "StartServiceW failed with " << GetLastError();
+    else if (!WaitForState(until))
+        ADD_FAILURE() << "state " << State() << " instead of " << until;
+    else
+        return true;
+    return false;
+}
+
+DWORD TestService::State() const
+{
+    SERVICE_STATUS_PROCESS status;
+    return Status(status) ? status.dwCurrentState : 0;
+}
+
+DWORD TestService::ProcessId() const
+{
+    SERVICE_STATUS_PROCESS status;
+    return Status(status) ? status.dwProcessId : 0;
+}
+
+bool TestService::WaitForState(DWORD state, DWORD timeoutMs) const
+{
+    return WaitUntil([&] { return State() == state; }, timeoutMs);
+}
+
+DWORD TestService::StopsReceived() const
+{
+    DWORD stops = 0;
+    DWORD size = sizeof(stops);
+    RegGetValueW(HKEY_CURRENT_USER, m_RecordKey.c_str(), L"Stops", RRF_RT_REG_DWORD, nullptr, &stops, &size);
+    return stops;
+}
+
+void TestService::ReleaseHold()
+{
+    if (m_Hold != nullptr)
+        SetEvent(m_Hold);
+}
+
 StartGate::StartGate() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Global\\LxSvcTestStartGate"))
 {
-    // An abandoned gate (its holder died) is taken over like a released one.
+    // A gate whose holder died (abandoned) is taken over like a released one.
     if (m_Mutex != nullptr && WaitForSingleObject(m_Mutex, 60000) == WAIT_TIMEOUT)
     {
         ADD_FAILURE() << "the start gate stayed taken";
@@ -254,99 +256,48 @@ StartGate::~StartGate()
     }
 }
 
-bool TestService::Start(DWORD until)
-{
-    StartGate gate;
-    if (!StartServiceW(Handle(), 0, nullptr))
-    {
-        ADD_FAILURE() << "StartServiceW failed with " << GetLastError();
-        return false;
-    }
-    if (!WaitForState(until))
-    {
-        ADD_FAILURE() << "state " << State() << " instead of " << until;
-        return false;
-    }
-    return true;
-}
-
-DWORD TestService::State() const
-{
-    SERVICE_STATUS_PROCESS status{};
-    return RawStatus(Handle(), status) == 0 ? status.dwCurrentState : 0;
-}
-
-DWORD TestService::ProcessId() const
-{
-    SERVICE_STATUS_PROCESS status{};
-    return RawStatus(Handle(), status) == 0 ? status.dwProcessId : 0;
-}
-
-bool TestService::WaitForState(DWORD state, DWORD timeoutMs) const
-{
-    return WaitUntil([&] { return State() == state; }, timeoutMs);
-}
-
-DWORD TestService::StopsReceived() const
-{
-    DWORD stops = 0;
-    DWORD size = sizeof(stops);
-    if (RegGetValueW(HKEY_CURRENT_USER, m_RecordKey.c_str(), L"Stops", RRF_RT_REG_DWORD, nullptr, &stops,
-                     &size) != ERROR_SUCCESS)
-        return 0;
-    return stops;
-}
-
-void TestService::ReleaseHold()
-{
-    if (m_Hold != nullptr)
-        SetEvent(m_Hold);
-}
-
 // ---------------------------------------------------------------------------------------------
-// ServiceCallScript
-
-struct ServiceCallScript::State
-{
-    enum class StopPolicy
-    {
-        Pass,
-        Refuse,
-        Swallow,
-        HoldForDependents,
-    };
-    struct Service
-    {
-        StopPolicy stopPolicy = StopPolicy::Pass;
-        int refusalsLeft = 0;
-        std::vector<std::wstring> holdFor;
-        bool listDependents = false;
-        std::vector<std::wstring> dependents;
-        int stops = 0;
-        int enumerations = 0;
-    };
-
-    std::mutex lock;
-    std::map<std::wstring, Service> services; // by lower-case name
-    DWORD connectionError = 0;
-    HANDLE gate = nullptr;
-    int connections = 0;
-
-    static State& Get()
-    {
-        static State state;
-        return state;
-    }
-};
 
 namespace
 {
 
-using ScriptState = ServiceCallScript::State;
+enum class StopPolicy
+{
+    Pass,
+    Refuse,
+    Swallow,
+    HoldForDependents,
+};
+
+struct ScriptedService
+{
+    StopPolicy stopPolicy = StopPolicy::Pass;
+    int refusalsLeft = 0;
+    std::vector<std::wstring> holdFor;
+    bool listDependents = false;
+    std::vector<std::wstring> dependents;
+    int stops = 0;
+    int enumerations = 0;
+};
+
+struct Script
+{
+    std::mutex lock;
+    std::map<std::wstring, ScriptedService> services; // by lower-case name
+    DWORD connectionError = 0;
+    HANDLE gate = nullptr;
+    int connections = 0;
+};
+
+Script& TheScript()
+{
+    static Script script;
+    return script;
+}
 
 std::wstring NameOf(SC_HANDLE service)
 {
-    BYTE buffer[8192];
+    alignas(8) BYTE buffer[8192];
     DWORD needed = 0;
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer);
     if (!QueryServiceConfigW(service, config, sizeof(buffer), &needed) || config->lpDisplayName == nullptr)
@@ -354,127 +305,107 @@ std::wstring NameOf(SC_HANDLE service)
     return Lower(config->lpDisplayName);
 }
 
-// The real state of a service by name; 0 when it cannot be read.
-DWORD StateOf(const std::wstring& name, SERVICE_STATUS* statusOut = nullptr)
+// The real status of a service by name; false when it cannot be read.
+bool StatusOf(const std::wstring& name, SERVICE_STATUS& status)
 {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr)
-        return 0;
-    DWORD state = 0;
-    if (SC_HANDLE service = OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS))
-    {
-        SERVICE_STATUS status{};
-        if (QueryServiceStatus(service, &status))
-        {
-            state = status.dwCurrentState;
-            if (statusOut != nullptr)
-                *statusOut = status;
-        }
+    SC_HANDLE service =
+        manager != nullptr ? OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+    const bool read = service != nullptr && QueryServiceStatus(service, &status);
+    if (service != nullptr)
         CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-    return state;
+    if (manager != nullptr)
+        CloseServiceHandle(manager);
+    return read;
+}
+
+bool Active(const std::wstring& name)
+{
+    SERVICE_STATUS status{};
+    return StatusOf(name, status) && status.dwCurrentState != SERVICE_STOPPED;
 }
 
 BOOL WINAPI ScriptedControl(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
 {
-    ScriptState& script = ScriptState::Get();
-    const std::wstring name = control == SERVICE_CONTROL_STOP ? NameOf(service) : std::wstring();
-    ScriptState::StopPolicy policy = ScriptState::StopPolicy::Pass;
+    Script& script = TheScript();
+    StopPolicy policy = StopPolicy::Pass;
     std::vector<std::wstring> holdFor;
+    if (const std::wstring name = control == SERVICE_CONTROL_STOP ? NameOf(service) : L""; !name.empty())
     {
         std::lock_guard lock(script.lock);
-        if (!name.empty())
-        {
-            ScriptState::Service& entry = script.services[name];
-            ++entry.stops;
-            policy = entry.stopPolicy;
-            if (policy == ScriptState::StopPolicy::Refuse && entry.refusalsLeft-- <= 0)
-                policy = ScriptState::StopPolicy::Pass;
-            holdFor = entry.holdFor;
-        }
+        ScriptedService& entry = script.services[name];
+        ++entry.stops;
+        policy = entry.stopPolicy == StopPolicy::Refuse && entry.refusalsLeft-- <= 0 ? StopPolicy::Pass
+                                                                                     : entry.stopPolicy;
+        holdFor = entry.holdFor;
     }
-    if (policy == ScriptState::StopPolicy::HoldForDependents &&
-        std::none_of(holdFor.begin(), holdFor.end(),
-                     [](const std::wstring& dependent) { return StateOf(dependent) != SERVICE_STOPPED; }))
-        policy = ScriptState::StopPolicy::Pass;
-
-    switch (policy)
-    {
-    case ScriptState::StopPolicy::Refuse:
-    case ScriptState::StopPolicy::HoldForDependents:
-        QueryServiceStatus(service, status);
-        SetLastError(policy == ScriptState::StopPolicy::Refuse ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL
-                                                               : ERROR_DEPENDENT_SERVICES_RUNNING);
-        return FALSE;
-    case ScriptState::StopPolicy::Swallow:
-        return QueryServiceStatus(service, status);
-    default:
+    if (policy == StopPolicy::HoldForDependents && std::none_of(holdFor.begin(), holdFor.end(), Active))
+        policy = StopPolicy::Pass;
+    if (policy == StopPolicy::Pass)
         return S::SServiceCalls::System().control(service, control, status);
-    }
+    QueryServiceStatus(service, status);
+    if (policy == StopPolicy::Swallow)
+        return TRUE;
+    SetLastError(policy == StopPolicy::Refuse ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL
+                                              : ERROR_DEPENDENT_SERVICES_RUNNING);
+    return FALSE;
 }
 
 BOOL WINAPI ScriptedEnumDependents(SC_HANDLE service, DWORD states, LPENUM_SERVICE_STATUSW buffer, DWORD size,
                                    LPDWORD needed, LPDWORD count)
 {
-    ScriptState& script = ScriptState::Get();
+    Script& script = TheScript();
     const std::wstring name = NameOf(service);
     std::vector<std::wstring> dependents;
     {
         std::lock_guard lock(script.lock);
-        auto found = script.services.find(name);
+        const auto found = script.services.find(name);
         if (found == script.services.end() || !found->second.listDependents)
             return S::SServiceCalls::System().enumDependents(service, states, buffer, size, needed, count);
         dependents = found->second.dependents;
     }
-    struct Listed
-    {
-        std::wstring name;
-        SERVICE_STATUS status;
-    };
-    std::vector<Listed> listed;
+    std::vector<std::pair<std::wstring, SERVICE_STATUS>> listed;
+    DWORD bytes = 0;
     for (const std::wstring& dependent : dependents)
     {
+        // One that does not exist is listed as running.
         SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP, 0, 0, 0, 0};
-        StateOf(dependent, &status); // a dependent that does not exist stays "running"
-        const bool active = status.dwCurrentState != SERVICE_STOPPED;
-        if ((active && (states & SERVICE_ACTIVE)) || (!active && (states & SERVICE_INACTIVE)))
-            listed.push_back({dependent, status});
+        StatusOf(dependent, status);
+        if (states & (status.dwCurrentState != SERVICE_STOPPED ? SERVICE_ACTIVE : SERVICE_INACTIVE))
+        {
+            listed.emplace_back(dependent, status);
+            bytes += static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUSW) +
+                                        (dependent.size() + 1) * 2 * sizeof(wchar_t));
+        }
     }
-    DWORD bytes = static_cast<DWORD>(listed.size() * sizeof(ENUM_SERVICE_STATUSW));
-    for (const Listed& entry : listed)
-        bytes += static_cast<DWORD>((entry.name.size() + 1) * sizeof(wchar_t) * 2);
     *count = 0;
+    *needed = size < bytes ? bytes : 0;
     if (size < bytes)
     {
-        *needed = bytes;
         SetLastError(ERROR_MORE_DATA);
         return FALSE;
     }
-    *needed = 0;
-    {
-        std::lock_guard lock(script.lock);
-        ++script.services[name].enumerations; // a complete answer, not a size probe
-    }
     auto* text = reinterpret_cast<wchar_t*>(buffer + listed.size());
-    for (size_t i = 0; i < listed.size(); ++i)
+    for (const auto& [dependent, status] : listed)
     {
         // The test services keep their display name equal to their name.
-        for (LPWSTR* field : {&buffer[i].lpServiceName, &buffer[i].lpDisplayName})
+        for (LPWSTR* field : {&buffer->lpServiceName, &buffer->lpDisplayName})
         {
             *field = text;
-            text = std::copy(listed[i].name.begin(), listed[i].name.end(), text);
+            text = std::copy(dependent.begin(), dependent.end(), text);
             *text++ = L'\0';
         }
-        buffer[i].ServiceStatus = listed[i].status;
+        (buffer++)->ServiceStatus = status;
     }
     *count = static_cast<DWORD>(listed.size());
+    std::lock_guard lock(script.lock);
+    ++script.services[name].enumerations;
     return TRUE;
 }
 
 SC_HANDLE WINAPI ScriptedOpenManager(LPCWSTR machine, LPCWSTR database, DWORD access)
 {
-    ScriptState& script = ScriptState::Get();
+    Script& script = TheScript();
     HANDLE gate = nullptr;
     DWORD error = 0;
     {
@@ -485,31 +416,37 @@ SC_HANDLE WINAPI ScriptedOpenManager(LPCWSTR machine, LPCWSTR database, DWORD ac
     }
     if (gate != nullptr)
         WaitForSingleObject(gate, 10000);
-    if (error != 0)
-    {
-        SetLastError(error);
-        return nullptr;
-    }
-    return S::SServiceCalls::System().openManager(machine, database, access);
+    if (error == 0)
+        return S::SServiceCalls::System().openManager(machine, database, access);
+    SetLastError(error);
+    return nullptr;
 }
 
-ScriptState::Service& Entry(ScriptState& script, const std::wstring& service)
+template <typename Change> void Edit(Change change)
 {
-    return script.services[Lower(service)];
+    std::lock_guard lock(TheScript().lock);
+    change(TheScript());
+}
+
+template <typename Read> int Count(const std::wstring& service, Read read)
+{
+    std::lock_guard lock(TheScript().lock);
+    const auto found = TheScript().services.find(Lower(service));
+    return found != TheScript().services.end() ? read(found->second) : 0;
 }
 
 } // namespace
 
 ServiceCallScript::ServiceCallScript()
 {
-    ScriptState& script = ScriptState::Get();
-    {
-        std::lock_guard lock(script.lock);
-        script.services.clear();
-        script.connectionError = 0;
-        script.gate = nullptr;
-        script.connections = 0;
-    }
+    Edit(
+        [](Script& script)
+        {
+            script.services.clear();
+            script.connectionError = 0;
+            script.gate = nullptr;
+            script.connections = 0;
+        });
     S::SServiceCalls calls;
     calls.openManager = ScriptedOpenManager;
     calls.enumDependents = ScriptedEnumDependents;
@@ -524,75 +461,65 @@ ServiceCallScript::~ServiceCallScript()
 
 void ServiceCallScript::RefuseStops(const std::wstring& service, int count)
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    State::Service& entry = Entry(script, service);
-    entry.stopPolicy = State::StopPolicy::Refuse;
-    entry.refusalsLeft = count;
+    Edit(
+        [&](Script& script)
+        {
+            script.services[Lower(service)].stopPolicy = StopPolicy::Refuse;
+            script.services[Lower(service)].refusalsLeft = count;
+        });
 }
 
 void ServiceCallScript::SwallowStops(const std::wstring& service)
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    Entry(script, service).stopPolicy = State::StopPolicy::Swallow;
+    Edit([&](Script& script) { script.services[Lower(service)].stopPolicy = StopPolicy::Swallow; });
 }
 
 void ServiceCallScript::HoldForDependents(const std::wstring& service,
                                           const std::vector<std::wstring>& dependents)
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    State::Service& entry = Entry(script, service);
-    entry.stopPolicy = State::StopPolicy::HoldForDependents;
-    entry.holdFor = dependents;
+    Edit(
+        [&](Script& script)
+        {
+            script.services[Lower(service)].stopPolicy = StopPolicy::HoldForDependents;
+            script.services[Lower(service)].holdFor = dependents;
+        });
 }
 
 void ServiceCallScript::ListDependents(const std::wstring& service,
                                        const std::vector<std::wstring>& dependents)
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    State::Service& entry = Entry(script, service);
-    entry.listDependents = true;
-    entry.dependents = dependents;
+    Edit(
+        [&](Script& script)
+        {
+            script.services[Lower(service)].listDependents = true;
+            script.services[Lower(service)].dependents = dependents;
+        });
 }
 
 void ServiceCallScript::FailConnections(DWORD error)
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    script.connectionError = error;
+    Edit([&](Script& script) { script.connectionError = error; });
 }
 
 void ServiceCallScript::GateNextConnection(HANDLE event)
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    script.gate = event;
+    Edit([&](Script& script) { script.gate = event; });
 }
 
 int ServiceCallScript::StopsSeen(const std::wstring& service) const
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    auto found = script.services.find(Lower(service));
-    return found != script.services.end() ? found->second.stops : 0;
+    return Count(service, [](const ScriptedService& entry) { return entry.stops; });
 }
 
 int ServiceCallScript::EnumerationsSeen(const std::wstring& service) const
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    auto found = script.services.find(Lower(service));
-    return found != script.services.end() ? found->second.enumerations : 0;
+    return Count(service, [](const ScriptedService& entry) { return entry.enumerations; });
 }
 
 int ServiceCallScript::ConnectionsSeen() const
 {
-    ScriptState& script = ScriptState::Get();
-    std::lock_guard lock(script.lock);
-    return script.connections;
+    std::lock_guard lock(TheScript().lock);
+    return TheScript().connections;
 }
 
 } // namespace STest

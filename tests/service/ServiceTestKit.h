@@ -1,5 +1,5 @@
 // What the service tests share: a log capture, test services registered with Wine's control
-// manager (always deleted again), and a scripted stand-in for the three replaceable
+// manager (always deleted again), a gate for starts, and a script for the three replaceable
 // control-manager calls.
 #pragma once
 
@@ -30,8 +30,8 @@ public:
         std::wstring text;
     };
 
-    LogCapture();
-    ~LogCapture() override;
+    LogCapture() { S::InstallLeveledLogger(this); }
+    ~LogCapture() override { S::InstallLeveledLogger(nullptr); }
 
     S::SLogType GetDefaultType() const override { return S::SLogType::Default; }
     bool IsEnabled(S::SLogType, S::SLogLevel, va_list) override { return true; }
@@ -41,7 +41,6 @@ public:
     std::vector<Line> Lines() const;
     // The lines whose text contains `needle`, in order.
     std::vector<Line> LinesWith(const std::wstring& needle) const;
-    // The texts of the lines that contain `needle`, in order.
     std::vector<std::wstring> TextsWith(const std::wstring& needle) const;
     bool Has(const std::wstring& text) const;
 
@@ -50,17 +49,16 @@ private:
     std::vector<Line> m_Lines;
 };
 
-std::wstring BinFolder();
+// `format` with its one "%ls" filled in by `name`.
+std::wstring Said(const wchar_t* format, const std::wstring& name);
 
-// A service of the test's own (service_host.exe), registered under a unique name and deleted
-// (stopped, or its process ended, first) when the object goes. See ServiceHost.cpp for options.
+// A service of the test's own (service_host.exe; see there for `options`), registered under a
+// unique name and deleted when the object goes, after stopping it or ending its process.
 class TestService
 {
 public:
-    // `options` go on the service's command line after its name; `hold` adds a named event the
-    // service waits on while stop pending (set by ReleaseHold and on destruction).
-    explicit TestService(const std::wstring& tag, const std::wstring& options = L"", bool hold = false,
-                         const std::wstring& name = L"");
+    // `hold`: the service stays stop pending until ReleaseHold (or destruction).
+    explicit TestService(const std::wstring& tag, const std::wstring& options = L"", bool hold = false);
     TestService(const TestService&) = delete;
     TestService& operator=(const TestService&) = delete;
     ~TestService();
@@ -68,26 +66,27 @@ public:
     const std::wstring& Name() const { return m_Name; }
     S::SString SName() const { return S::SString(m_Name.c_str()); }
     S::SService& Service() { return *m_Service; }
-    SC_HANDLE Handle() const;
     bool Registered() const { return m_Service != nullptr; }
 
-    // Starts the service and waits until it reports `until` (SERVICE_RUNNING by default).
+    // Starts the service (under the start gate) and waits until it reports `until`.
     bool Start(DWORD until = SERVICE_RUNNING);
     DWORD State() const;
     DWORD ProcessId() const;
     bool WaitForState(DWORD state, DWORD timeoutMs = 5000) const;
-    // Stop controls the service's handler has received.
+    // Stop controls that reached the service's handler.
     DWORD StopsReceived() const;
     void ReleaseHold();
 
-    // A name no registered test service uses.
     static std::wstring UniqueName(const std::wstring& tag);
-    // Deletes the test services that earlier runs left behind, once per process; skipped in a
-    // process started by another service test (ChildVariable set).
+    // Deletes test services earlier runs left behind, once per process; not in a process that
+    // another service test started (ChildVariable set), where they may be a sibling's.
     static void SweepStaleServices();
     static constexpr const wchar_t* ChildVariable = L"LX_SERVICE_TEST_CHILD";
 
 private:
+    SC_HANDLE Handle() const;
+    bool Status(SERVICE_STATUS_PROCESS& status) const;
+
     std::wstring m_Name;
     std::wstring m_RecordKey;
     HANDLE m_Hold = nullptr;
@@ -97,7 +96,7 @@ private:
 
 // Wine's control manager runs one service start at a time and lets a start wait at most 3 s for
 // its turn (then ERROR_SERVICE_DATABASE_LOCKED). The suite starts services from several
-// processes at once, so every start it makes holds this gate, shared by all its processes.
+// processes at once, so each start it makes holds this gate, shared by all its processes.
 class StartGate
 {
 public:
@@ -107,12 +106,12 @@ public:
     ~StartGate();
 
 private:
-    HANDLE m_Mutex = nullptr;
+    HANDLE m_Mutex;
 };
 
-// Replaces the control-manager calls for its lifetime with a script: per service (found by its
-// display name, which the test services keep equal to their name) and for the connection.
-// Anything the script does not cover goes to the system. Thread-safe.
+// Replaces the control-manager calls for its lifetime with a script, per service (found by its
+// display name, which the test services keep equal to their name) and for connections. What
+// the script does not cover goes to the system. Thread-safe.
 class ServiceCallScript
 {
 public:
@@ -121,40 +120,34 @@ public:
     ServiceCallScript& operator=(const ServiceCallScript&) = delete;
     ~ServiceCallScript();
 
-    // Stop controls: answer the first `count` with ERROR_SERVICE_CANNOT_ACCEPT_CTRL and the
-    // service's real status.
+    // Stops of `service` are answered with ERROR_SERVICE_CANNOT_ACCEPT_CTRL `count` times...
     void RefuseStops(const std::wstring& service, int count);
-    // Stop controls: acknowledge without passing them on, with the service's real status.
+    // ...or acknowledged without being passed on...
     void SwallowStops(const std::wstring& service);
-    // Stop controls: ERROR_DEPENDENT_SERVICES_RUNNING while one of `dependents` is not stopped.
+    // ...or refused with ERROR_DEPENDENT_SERVICES_RUNNING while one of `dependents` is active;
+    // always with the service's real status.
     void HoldForDependents(const std::wstring& service, const std::vector<std::wstring>& dependents);
-    // Dependents enumeration: these services with their real status, filtered by the states asked.
+    // The dependents enumeration of `service` lists these, with their real status.
     void ListDependents(const std::wstring& service, const std::vector<std::wstring>& dependents);
-    // Connections fail with `error` (0: they go to the system again).
+    // Connections fail with `error`.
     void FailConnections(DWORD error);
-    // The next connection waits until the event is set.
+    // The next connection waits until `event` is set.
     void GateNextConnection(HANDLE event);
 
     int StopsSeen(const std::wstring& service) const;
     int EnumerationsSeen(const std::wstring& service) const;
     int ConnectionsSeen() const;
 
-    struct State;
-
 private:
     S::SServiceCalls m_Previous;
 };
 
-// Waits until `predicate` holds, polling every 10 ms; false after `timeoutMs`.
+// Polls `predicate` every 10 ms; false when it does not hold within `timeoutMs`.
 template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs)
 {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!predicate())
-    {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !predicate(); Sleep(10))
         if (GetTickCount64() > end)
             return false;
-        Sleep(10);
-    }
     return true;
 }
 

@@ -1,17 +1,17 @@
-// The cases that take real seconds (the 20-second stop limit, retries a second apart), run side
-// by side so that the group takes about as long as its slowest case.
+// The cases that take real seconds (the 20-second stop limit, retries a second apart). Each runs
+// alone in a process of its own, all side by side while the rest of the suite runs: under Wine,
+// control-manager calls made at the same time from two threads of one process can leave handles
+// the control manager no longer knows (ERROR_INVALID_HANDLE; its RPC runtime sends the calls over
+// different connections), so threads will not do.
 //
-// Wine facts these cases are built around: its control manager drops what a service's handler
-// answers, and a second stop to a service that is not yet stop pending makes it end the
-// service's process and answer ERROR_SERVICE_CANNOT_ACCEPT_CTRL, leaving the last state in
-// place. So refusals "for a while" and a service that keeps acknowledging stops without stopping
-// come from the script; the stop that hangs, the wrong state after a stop and the slow start are
-// the services' own.
+// Wine's control manager drops what a service's handler answers, and a second stop to a service
+// that is not yet stop pending makes it end the service's process. So refusals "for a while" and
+// a service that keeps acknowledging stops without stopping come from the script; the hanging
+// stop, the wrong state after a stop and the slow start are the services' own.
 #include "ServiceTestKit.h"
 #include "common/ProcessRunner.h"
 
 #include "library/system/service/ServiceControl.h"
-#include "library/system/service/ServiceResult.h"
 
 #include <gtest/gtest.h>
 
@@ -21,204 +21,167 @@
 
 using namespace S;
 using STest::LogCapture;
+using STest::Said;
 using STest::ServiceCallScript;
 using STest::TestService;
 
 namespace
 {
 
-std::wstring Quoted(const wchar_t* format, const std::wstring& name)
-{
-    wchar_t text[512];
-    swprintf(text, 512, format, name.c_str());
-    return text;
-}
+using Lines = std::vector<std::wstring>;
 
-size_t Count(const std::vector<std::wstring>& texts, const std::wstring& text)
+size_t Count(const Lines& texts, const std::wstring& text)
 {
     return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
 }
 
-ULONGLONG Elapsed(ULONGLONG since)
+// A waited stop that never leaves stop pending: a warning after about 20 s, and still success.
+TEST(SlowServiceCase, DISABLED_StopThatHangs)
 {
-    return GetTickCount64() - since;
-}
-
-// A stop waited for that never leaves stop pending: a warning after about 20 s, still success.
-void StopThatHangs(const LogCapture& log)
-{
+    LogCapture log;
     TestService test(L"hangs", L"--stop-hint=3000", true);
-    ASSERT_TRUE(test.Registered());
-    ASSERT_TRUE(test.Start());
+    ASSERT_TRUE(test.Registered() && test.Start());
     SResult result;
     const ULONGLONG start = GetTickCount64();
     EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Stop, true, nullptr).Code(), 0);
-    EXPECT_GE(Elapsed(start), 20000u);
+    EXPECT_GE(GetTickCount64() - start, 20000u);
     EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_STOP_PENDING));
     const auto lines = log.LinesWith(test.Name());
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text, Quoted(L"Service '%ls' timed out while stopping. Last state: 5.", test.Name()));
+    EXPECT_EQ(lines[0].text, Said(L"Service '%ls' timed out while stopping. Last state: 5.", test.Name()));
     EXPECT_EQ(lines[0].level, SLogLevel::Warning);
     EXPECT_EQ(static_cast<uint32_t>(lines[0].result), 0xA0040797u);
 }
 
-// A service that acknowledges every stop and stays paused: the stop is sent again five times,
-// a second apart, then a plain stop gives up with success and a restart with the code.
-void StopsThatNeverTakeEffect(const LogCapture& log, ServiceCallScript& script, SServiceAction action)
+// Every stop acknowledged, the service stays paused: sent again five times a second apart, then
+// a plain stop gives up with success and a restart with the code, starting nothing.
+void StopsThatNeverTakeEffect(SServiceAction action, int32_t code)
 {
-    TestService test(action == SServiceAction::Stop ? L"ignores_stop" : L"ignores_restart", L"--idle=paused");
-    ASSERT_TRUE(test.Registered());
-    ASSERT_TRUE(test.Start(SERVICE_PAUSED));
+    LogCapture log;
+    ServiceCallScript script;
+    TestService test(L"ignores_stops", L"--idle=paused");
+    ASSERT_TRUE(test.Registered() && test.Start(SERVICE_PAUSED));
     script.SwallowStops(test.Name());
     SResult result;
     const ULONGLONG start = GetTickCount64();
-    const SResult outcome = ControlServiceByName(result, test.SName(), action, true, nullptr);
-    EXPECT_GE(Elapsed(start), 5000u);
-    if (action == SServiceAction::Stop)
-        EXPECT_EQ(outcome.Code(), 0);
-    else
-        EXPECT_EQ(outcome, ServiceResult::UnexpectedState);
+    EXPECT_EQ(ControlServiceByName(result, test.SName(), action, true, nullptr).Code(), code);
+    EXPECT_GE(GetTickCount64() - start, 5000u);
     EXPECT_EQ(script.StopsSeen(test.Name()), 6);
     EXPECT_EQ(test.StopsReceived(), 0u);
     EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_PAUSED));
-    const auto texts = log.TextsWith(test.Name());
-    const std::wstring unverified = Quoted(
+    const Lines texts = log.TextsWith(test.Name());
+    const std::wstring unverified = Said(
         L"Service \"%ls\" was stopped but its status could not be verified. Last state: 2.", test.Name());
     EXPECT_EQ(Count(texts, unverified), 6u);
-    EXPECT_EQ(Count(texts, Quoted(L"Retry to stop service \"%ls\".", test.Name())), 5u);
-    EXPECT_EQ(texts.size(), 11u) << "nothing else, in particular no start";
-    EXPECT_EQ(texts.back(), unverified);
-}
-
-// The control manager refuses the stop twice while the service is busy pausing; the stop is
-// asked again each second until it goes through.
-void StopRefusedForAWhile(const LogCapture& log, ServiceCallScript& script)
-{
-    TestService test(L"refuses", L"--idle=pausepending");
-    ASSERT_TRUE(test.Registered());
-    ASSERT_TRUE(test.Start(SERVICE_PAUSE_PENDING));
-    script.RefuseStops(test.Name(), 2);
-    SResult result;
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Stop, true, nullptr).Code(), 0);
-    EXPECT_GE(Elapsed(start), 2000u);
-    EXPECT_EQ(script.StopsSeen(test.Name()), 3);
-    EXPECT_EQ(test.StopsReceived(), 1u);
-    EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_STOPPED));
-    const auto texts = log.TextsWith(test.Name());
-    EXPECT_EQ(Count(texts, Quoted(L"Successfully stopped service '%ls'.", test.Name())), 1u);
-    EXPECT_EQ(texts.back(), Quoted(L"Successfully stopped service '%ls'.", test.Name()));
-}
-
-// The service answers the stop by pausing instead, and settles to stopped a little later: one
-// retry, whose stop finds it no longer active.
-void StopEndingInAnotherState(const LogCapture& log)
-{
-    TestService test(L"wrong_state", L"--on-stop=pausepending --settle-ms=600");
-    ASSERT_TRUE(test.Registered());
-    ASSERT_TRUE(test.Start());
-    SResult result;
-    EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Stop, true, nullptr).Code(), 0);
-    EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_EQ(
-        log.TextsWith(test.Name()),
-        (std::vector<std::wstring>{
-            Quoted(L"Service \"%ls\" was stopped but its status could not be verified. Last state: 1.",
-                   test.Name()),
-            Quoted(L"Retry to stop service \"%ls\".", test.Name()),
-            Quoted(L"SService::Control received OS service code: ERROR_SERVICE_NOT_ACTIVE (0x00000426), "
-                   L"from service: \"%ls\"",
-                   test.Name()),
-            Quoted(L"Successfully stopped service '%ls'.", test.Name())}));
-    const auto unverified = log.LinesWith(L"could not be verified. Last state: 1.");
-    ASSERT_FALSE(unverified.empty());
-    EXPECT_EQ(unverified[0].level, SLogLevel::Debug);
-    EXPECT_EQ(static_cast<uint32_t>(unverified[0].result), 0xA0040782u);
-}
-
-// A start waited for through a start pending of its own.
-void SlowStart(const LogCapture& log)
-{
-    TestService test(L"slow_start", L"--start-ms=1500");
-    ASSERT_TRUE(test.Registered());
-    SResult result;
-    STest::StartGate gate;
-    EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Start, true, nullptr).Code(), 0);
-    EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_EQ(log.TextsWith(test.Name()),
-              std::vector<std::wstring>{Quoted(L"Successfully started service '%ls'.", test.Name())});
-}
-
-// Each slow case runs alone in a process of its own; see the group test below.
-TEST(SlowServiceCase, DISABLED_StopThatHangs)
-{
-    LogCapture log;
-    StopThatHangs(log);
+    EXPECT_EQ(Count(texts, Said(L"Retry to stop service \"%ls\".", test.Name())), 5u);
+    EXPECT_EQ(texts.size(), 11u);
 }
 
 TEST(SlowServiceCase, DISABLED_StopsThatNeverTakeEffect)
 {
-    LogCapture log;
-    ServiceCallScript script;
-    StopsThatNeverTakeEffect(log, script, SServiceAction::Stop);
+    StopsThatNeverTakeEffect(SServiceAction::Stop, 0);
 }
 
-TEST(SlowServiceCase, DISABLED_RestartWhoseStopNeverTakesEffect)
+TEST(SlowServiceCase, DISABLED_RestartWhoseStopsNeverTakeEffect)
 {
-    LogCapture log;
-    ServiceCallScript script;
-    StopsThatNeverTakeEffect(log, script, SServiceAction::Restart);
+    StopsThatNeverTakeEffect(SServiceAction::Restart, ServiceResult::UnexpectedState.Code());
 }
 
+// Refused twice while the service is busy pausing; asked again each second until it goes through.
 TEST(SlowServiceCase, DISABLED_StopRefusedForAWhile)
 {
     LogCapture log;
     ServiceCallScript script;
-    StopRefusedForAWhile(log, script);
+    TestService test(L"refuses", L"--idle=pausepending");
+    ASSERT_TRUE(test.Registered() && test.Start(SERVICE_PAUSE_PENDING));
+    script.RefuseStops(test.Name(), 2);
+    SResult result;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Stop, true, nullptr).Code(), 0);
+    EXPECT_GE(GetTickCount64() - start, 2000u);
+    EXPECT_EQ(script.StopsSeen(test.Name()), 3);
+    EXPECT_EQ(test.StopsReceived(), 1u);
+    EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    const std::wstring refused = Said(L"SService::Control received OS service code: "
+                                      L"ERROR_SERVICE_CANNOT_ACCEPT_CTRL (0x00000425), from service: \"%ls\"",
+                                      test.Name());
+    EXPECT_EQ(log.TextsWith(test.Name()),
+              (Lines{refused, refused, Said(L"Successfully stopped service '%ls'.", test.Name())}));
 }
 
+// The service answers the stop by pausing and settles to stopped a little later: one retry,
+// whose stop finds it no longer active.
 TEST(SlowServiceCase, DISABLED_StopEndingInAnotherState)
 {
     LogCapture log;
-    StopEndingInAnotherState(log);
+    TestService test(L"wrong_state", L"--on-stop=pausepending --settle-ms=600");
+    ASSERT_TRUE(test.Registered() && test.Start());
+    SResult result;
+    EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Stop, true, nullptr).Code(), 0);
+    EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    const std::wstring& n = test.Name();
+    EXPECT_EQ(
+        log.TextsWith(n),
+        (Lines{Said(L"Service \"%ls\" was stopped but its status could not be verified. Last state: 1.", n),
+               Said(L"Retry to stop service \"%ls\".", n),
+               Said(L"SService::Control received OS service code: ERROR_SERVICE_NOT_ACTIVE (0x00000426), "
+                    L"from service: \"%ls\"",
+                    n),
+               Said(L"Successfully stopped service '%ls'.", n)}));
+    const auto unverified = log.LinesWith(L"could not be verified");
+    ASSERT_EQ(unverified.size(), 1u);
+    EXPECT_EQ(unverified[0].level, SLogLevel::Debug);
+    EXPECT_EQ(static_cast<uint32_t>(unverified[0].result), 0xA0040782u);
 }
 
+// A waited start through a start pending of the service's own.
 TEST(SlowServiceCase, DISABLED_SlowStart)
 {
     LogCapture log;
-    SlowStart(log);
+    TestService test(L"slow_start", L"--start-ms=1500");
+    ASSERT_TRUE(test.Registered());
+    STest::StartGate gate;
+    SResult result;
+    EXPECT_EQ(ControlServiceByName(result, test.SName(), SServiceAction::Start, true, nullptr).Code(), 0);
+    EXPECT_EQ(test.State(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(log.TextsWith(test.Name()), Lines{Said(L"Successfully started service '%ls'.", test.Name())});
 }
 
-// Side by side, and in separate processes: under Wine, control-manager calls made at the same
-// time from two threads of one process can leave handles that the control manager no longer
-// knows (ERROR_INVALID_HANDLE), since its RPC runtime sends them over different connections.
-// The processes start before the first test, so the rest of the suite runs meanwhile.
+// Starts the slow cases before the first test and collects them in the group test.
 class SlowCasesInBackground final : public ::testing::Environment
 {
 public:
     static constexpr const char* GroupTest = "RunSideBySideInProcessesOfTheirOwn";
-    static inline const std::vector<std::wstring> Cases = {
-        L"StopThatHangs",        L"StopsThatNeverTakeEffect", L"RestartWhoseStopNeverTakesEffect",
-        L"StopRefusedForAWhile", L"StopEndingInAnotherState", L"SlowStart"};
 
     void SetUp() override
     {
-        if (!GroupWillRun())
-            return;
-        // Leftovers are cleared here, once; the children must not take each other's services for them.
+        const auto* unit = ::testing::UnitTest::GetInstance();
+        bool groupRuns = false;
+        for (int i = 0; i < unit->total_test_suite_count(); ++i)
+            for (int j = 0; j < unit->GetTestSuite(i)->total_test_count(); ++j)
+            {
+                const auto* info = unit->GetTestSuite(i)->GetTestInfo(j);
+                groupRuns |= info->should_run() && std::string(info->name()) == GroupTest;
+                if (std::string(info->test_suite_name()) == "SlowServiceCase")
+                    cases.push_back(info->name());
+            }
+        if (!groupRuns)
+            return cases.clear();
+        // Leftovers are cleared here, once: the children must not take each other's services for them.
         TestService::SweepStaleServices();
         SetEnvironmentVariableW(TestService::ChildVariable, L"1");
         wchar_t self[MAX_PATH * 2];
         const std::wstring exe(self, GetModuleFileNameW(nullptr, self, MAX_PATH * 2));
-        results.resize(Cases.size());
-        for (size_t i = 0; i < Cases.size(); ++i)
+        results.resize(cases.size());
+        for (size_t i = 0; i < cases.size(); ++i)
             threads.emplace_back(
                 [this, exe, i]
                 {
+                    const std::wstring name(cases[i].begin(), cases[i].end());
                     results[i] = STest::RunProcess(L"\"" + exe +
                                                    L"\" --gtest_also_run_disabled_tests "
-                                                   L"--gtest_filter=SlowServiceCase.DISABLED_" +
-                                                   Cases[i]);
+                                                   L"--gtest_filter=SlowServiceCase." +
+                                                   name);
                 });
     }
 
@@ -231,23 +194,10 @@ public:
         threads.clear();
     }
 
+    std::vector<std::string> cases;
     std::vector<STest::ProcessResult> results;
 
 private:
-    static bool GroupWillRun()
-    {
-        const auto* unit = ::testing::UnitTest::GetInstance();
-        for (int i = 0; i < unit->total_test_suite_count(); ++i)
-        {
-            const auto* suite = unit->GetTestSuite(i);
-            for (int j = 0; j < suite->total_test_count(); ++j)
-                if (std::string(suite->GetTestInfo(j)->name()) == GroupTest &&
-                    suite->GetTestInfo(j)->should_run())
-                    return true;
-        }
-        return false;
-    }
-
     std::vector<std::thread> threads;
 };
 
@@ -258,13 +208,11 @@ SlowCasesInBackground* const Background =
 TEST(SlowServiceCases, RunSideBySideInProcessesOfTheirOwn)
 {
     Background->Join();
-    ASSERT_EQ(Background->results.size(), SlowCasesInBackground::Cases.size());
-    for (size_t i = 0; i < Background->results.size(); ++i)
+    ASSERT_EQ(Background->cases.size(), 6u);
+    for (size_t i = 0; i < Background->cases.size(); ++i)
     {
-        const std::wstring& name = SlowCasesInBackground::Cases[i];
         const std::string& output = Background->results[i].output;
-        EXPECT_EQ(Background->results[i].exitCode, 0u) << std::string(name.begin(), name.end()) << ":\n"
-                                                       << output;
+        EXPECT_EQ(Background->results[i].exitCode, 0u) << Background->cases[i] << ":\n" << output;
         EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
     }
 }

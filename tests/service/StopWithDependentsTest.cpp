@@ -12,18 +12,12 @@
 
 using namespace S;
 using STest::LogCapture;
+using STest::Said;
 using STest::ServiceCallScript;
 using STest::TestService;
 
 namespace
 {
-
-std::wstring Quoted(const wchar_t* format, const std::wstring& name)
-{
-    wchar_t text[512];
-    swprintf(text, 512, format, name.c_str());
-    return text;
-}
 
 std::vector<std::wstring> Names(const SListT<SServiceEntry>& list)
 {
@@ -72,8 +66,8 @@ TEST_F(StopWithDependents, StopsTheDependentsFirstAndListsThoseThatWereRunning)
     EXPECT_TRUE(main.WaitForState(SERVICE_STOPPED));
     EXPECT_EQ(script.EnumerationsSeen(main.Name()), 1);
     EXPECT_EQ(script.StopsSeen(main.Name()), 2);
-    EXPECT_TRUE(log.Has(Quoted(L"Successfully stopped service '%ls'.", first.Name())));
-    EXPECT_TRUE(log.Has(Quoted(L"Successfully stopped service '%ls'.", second.Name())));
+    EXPECT_TRUE(log.Has(Said(L"Successfully stopped service '%ls'.", first.Name())));
+    EXPECT_TRUE(log.Has(Said(L"Successfully stopped service '%ls'.", second.Name())));
 }
 
 TEST_F(StopWithDependents, RestartStopsDependentsWaitingAndStartsThemAfterwardsWithout)
@@ -98,11 +92,11 @@ TEST_F(StopWithDependents, RestartStopsDependentsWaitingAndStartsThemAfterwardsW
             line.text.find(L" received OS service code") == std::wstring::npos)
             order.push_back(line.text);
     EXPECT_EQ(order,
-              (std::vector<std::wstring>{Quoted(L"Successfully stopped service '%ls'.", first.Name()),
-                                         Quoted(L"Successfully stopped service '%ls'.", second.Name()),
-                                         Quoted(L"Successfully stopped service '%ls'.", main.Name()),
-                                         Quoted(L"Successfully started service '%ls'.", main.Name()),
-                                         Quoted(L"Sent start request to service '%ls'.", first.Name())}));
+              (std::vector<std::wstring>{Said(L"Successfully stopped service '%ls'.", first.Name()),
+                                         Said(L"Successfully stopped service '%ls'.", second.Name()),
+                                         Said(L"Successfully stopped service '%ls'.", main.Name()),
+                                         Said(L"Successfully started service '%ls'.", main.Name()),
+                                         Said(L"Sent start request to service '%ls'.", first.Name())}));
     // Only the dependent that was running comes back; the paused one stays stopped.
     EXPECT_TRUE(first.WaitForState(SERVICE_RUNNING));
     EXPECT_EQ(second.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -122,7 +116,7 @@ TEST_F(StopWithDependents, WithWinesRealEnumerationTheRefusalStands)
 
     EXPECT_EQ(ControlServiceByName(result, main.SName(), SServiceAction::Stop, true, nullptr),
               ServiceResult::DependentServices);
-    const auto lines = log.LinesWith(Quoted(L"Failed to stop service '%ls'.", main.Name()));
+    const auto lines = log.LinesWith(Said(L"Failed to stop service '%ls'.", main.Name()));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].level, SLogLevel::Error);
     EXPECT_EQ(static_cast<uint32_t>(lines[0].result), 0xA0040795u);
@@ -151,7 +145,7 @@ TEST_F(StopWithDependents, ADependentThatCannotBeStoppedEndsTheStop)
     EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), ServiceResult::DependentServices);
     const auto lines = log.LinesWith(L"Failed to stop dependent service");
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text, Quoted(L"Failed to stop dependent service %ls.", missing));
+    EXPECT_EQ(lines[0].text, Said(L"Failed to stop dependent service %ls.", missing));
     EXPECT_EQ(lines[0].level, SLogLevel::Error);
     EXPECT_EQ(static_cast<uint32_t>(lines[0].result), 0xA0040792u);
     // The dependents after the failing one are left alone.

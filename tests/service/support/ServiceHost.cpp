@@ -50,8 +50,6 @@ DWORD ParseState(const std::wstring& text)
         return SERVICE_PAUSED;
     if (text == L"pausepending")
         return SERVICE_PAUSE_PENDING;
-    if (text == L"continuepending")
-        return SERVICE_CONTINUE_PENDING;
     return 0;
 }
 
