@@ -85,19 +85,4 @@ TEST(WaitForServiceState, EndsAtTheTargetOrAtAnyOtherState)
               ServiceResult::NotOpen);
 }
 
-TEST(WaitForServiceState, FollowsAServiceThroughStopPendingOnTheSystemClock)
-{
-    TestService test(L"stopping", L"--stop-ms=400");
-    ASSERT_TRUE(test.Registered());
-    ASSERT_TRUE(test.Start());
-    SResult result;
-    SServiceStatus status;
-    ASSERT_EQ(test.Service().Control(result, ServiceControlCode::Stop, status).Code(), 0);
-    EXPECT_EQ(status.currentState, SServiceState::StopPending);
-    EXPECT_EQ(WaitForServiceState(test.Service(), SServiceState::StopPending, SServiceState::Stopped, status)
-                  .Code(),
-              0);
-    EXPECT_EQ(status.currentState, SServiceState::Stopped);
-}
-
 } // namespace

@@ -23,9 +23,7 @@ public:
         LARGE_INTEGER frequency{};
         QueryPerformanceCounter(&counter);
         QueryPerformanceFrequency(&frequency);
-        return frequency.QuadPart > 0 ? static_cast<uint64_t>(counter.QuadPart) * 1000u /
-                                            static_cast<uint64_t>(frequency.QuadPart)
-                                      : GetTickCount64();
+        return static_cast<uint64_t>(counter.QuadPart) * 1000u / static_cast<uint64_t>(frequency.QuadPart);
     }
     void SleepMs(DWORD ms) noexcept override { Sleep(ms); }
 };
