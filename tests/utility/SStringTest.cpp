@@ -31,35 +31,29 @@ const std::wstring kLongSecret = L"a secret that is too long for the string's ow
 
 TEST(SStringConversion, CodePageTable)
 {
-    enum Direction
-    {
-        Both,
-        ToWide,
-        ToNarrow
-    };
     const struct
     {
         UINT codePage;
         std::string bytes;
         std::wstring wide;
-        Direction direction;
+        bool toWide, toNarrow;
     } cases[] = {
-        {1252, "caf\xE9 \x80", L"caf\u00E9 \u20AC", Both},
-        {437, "caf\x82\x85", L"caf\u00E9\u00E0", Both},
-        {850, "\x90t\x82", L"\u00C9t\u00E9", Both},
-        {437, "?", L"\u20AC", ToNarrow}, // unmappable: the default character
-        {932, "\x82\xA0", L"\u3042", Both},
-        {65001, "\xC3\xA9\xE2\x82\xAC", L"\u00E9\u20AC", Both},
-        {65001, "\xF0\x9F\x98\x80", L"\U0001F600", Both}, // a surrogate pair
-        {65001, "a\xC3(b", L"a\uFFFD(b", ToWide},         // broken sequence
-        {65001, "\x80x", L"\uFFFDx", ToWide},             // stray continuation byte
-        {65001, "a\xEF\xBF\xBDz", L"a\xD800z", ToNarrow}, // lone surrogate
+        {1252, "caf\xE9 \x80", L"caf\u00E9 \u20AC", true, true},
+        {437, "caf\x82\x85", L"caf\u00E9\u00E0", true, true},
+        {850, "\x90t\x82", L"\u00C9t\u00E9", true, true},
+        {437, "?", L"\u20AC", false, true}, // unmappable: the default character
+        {932, "\x82\xA0", L"\u3042", true, true},
+        {65001, "\xC3\xA9\xE2\x82\xAC", L"\u00E9\u20AC", true, true},
+        {65001, "\xF0\x9F\x98\x80", L"\U0001F600", true, true}, // a surrogate pair
+        {65001, "a\xC3(b", L"a\uFFFD(b", true, false},          // broken sequence
+        {65001, "\x80x", L"\uFFFDx", true, false},              // stray continuation byte
+        {65001, "a\xEF\xBF\xBDz", L"a\xD800z", false, true},    // lone surrogate
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(testing::Message() << "code page " << c.codePage << ", " << c.wide.size() << " units");
         size_t count = 99;
-        if (c.direction != ToNarrow)
+        if (c.toWide)
         {
             SAutoPtrT<wchar_t, 1> wide =
                 SStringConverter::MultiByteToWide(c.bytes.c_str(), c.bytes.size(), c.codePage, &count);
@@ -68,7 +62,7 @@ TEST(SStringConversion, CodePageTable)
             EXPECT_EQ(std::wstring(wide.Get()), c.wide);
             EXPECT_EQ(Text(SString(SStringA(c.bytes.c_str(), SNpos, c.codePage))), c.wide);
         }
-        if (c.direction != ToWide)
+        if (c.toNarrow)
         {
             SAutoPtrT<char, 1> bytes =
                 SStringConverter::WideToMultiByte(c.wide.c_str(), c.wide.size(), c.codePage, &count);
@@ -162,11 +156,6 @@ TEST(SStringZeroing, DestroyWipesHeapAndInObjectStorage)
         probe.Watch(s.GetNativeBuffer());
     }
     EXPECT_EQ(probe.m_Fate, STest::Fate::FreedZeroed);
-    {
-        SStringUtf8 s("a narrow secret that does not fit the small buffer");
-        probe.Watch(s.GetNativeBuffer());
-    }
-    EXPECT_EQ(probe.m_Fate, STest::Fate::FreedZeroed);
 
     alignas(SString) unsigned char raw[sizeof(SString)];
     const auto* secret = reinterpret_cast<const unsigned char*>(L"pw12");
@@ -196,13 +185,6 @@ TEST(SStringZeroing, ClearAssignAndMoveWipeTheOldText)
     EXPECT_EQ(Text(s), L"short");
     s.Assign(SStringA());
     EXPECT_TRUE(StorageIsZero(s));
-    size_t assigned = 9;
-    s.Assign("hello", 4, &assigned);
-    EXPECT_EQ(Text(s), L"hell");
-    EXPECT_EQ(assigned, 4u);
-    s.Assign(static_cast<const char*>(nullptr), SNpos, &assigned);
-    EXPECT_TRUE(s.IsEmpty());
-    EXPECT_EQ(assigned, 0u);
 
     STest::FreedMemoryProbe probe;
     probe.Watch(s.GetNativeBuffer());
@@ -231,9 +213,6 @@ TEST(SString, GetBufferReleaseBufferAndTheLogicalLength)
     EXPECT_EQ(s.GetLength(), 2u);
     EXPECT_EQ(s.GetSize(), 2u);
     EXPECT_FALSE(s.ReleaseBuffer(s.GetCapacity() + 1));
-    s.Reserve(100);
-    EXPECT_GE(s.GetCapacity(), 100u);
-    EXPECT_EQ(Text(s), L"ok");
     EXPECT_TRUE(s.ReleaseBuffer(1));
     EXPECT_EQ(Text(s), L"o");
 
@@ -253,9 +232,7 @@ TEST(SString, FormatAndFormatMessage)
     SStringA a;
     ASSERT_TRUE(a.Format("%s|%S|%zu", "narrow", L"wide", static_cast<size_t>(12345678901ull)));
     EXPECT_EQ(Text(a), "narrow|wide|12345678901");
-    const std::wstring big(3000, L'x');
-    ASSERT_TRUE(s.Format(L"<%s>", big.c_str()));
-    EXPECT_EQ(s.GetLength(), 3002u);
+    ASSERT_TRUE(s.Format(L"<%s>", std::wstring(3000, L'x').c_str())); // beyond any fixed buffer
     // A format that yields nothing leaves the previous text.
     EXPECT_FALSE(s.Format(L"%s", L""));
     EXPECT_FALSE(s.AppendFormat(L"%S", ""));
@@ -281,9 +258,7 @@ TEST(SStringCompare, PrefixAndSuffixTable)
         {L"C:\\Directory", L"C:\\Dir", L'\\', false, false, false},
         {L"C:\\Directory", L"C:\\Dir", 0, false, true, false},
         {L"c:\\dir\\A", L"C:\\DIR", L'\\', true, true, false},
-        {L"c:\\dir\\A", L"C:\\DIR", L'\\', false, false, false},
         {L"x\\Dir\\file.TXT", L"file.txt", L'\\', true, false, true},
-        {L"x\\Dirfile.txt", L"file.txt", L'\\', false, false, false},
         {L"x\\Dirfile.txt", L"file.txt", 0, false, false, true},
         {L"ab", L"abc", 0, false, false, false},
         {L"", L"", 0, false, true, true},
@@ -368,9 +343,7 @@ TEST(SString, CaseMappingCharacterTestsTruncationAndMid)
     EXPECT_TRUE(SString(L"path\\").EndsWithChar(L'\\'));
 
     const std::tuple<bool, size_t, const wchar_t*> cuts[] = {
-        {false, 3, L"abc"},  {false, 9, L"abcde"}, {false, 0, L""}, {true, 2, L"abc"},
-        {true, 0, L"abcde"}, {true, 5, L""},       {true, 9, L""},
-    };
+        {false, 3, L"abc"}, {false, 9, L"abcde"}, {true, 2, L"abc"}, {true, 0, L"abcde"}, {true, 9, L""}};
     for (const auto& [right, n, expected] : cuts)
     {
         SString t(L"abcde");
@@ -383,8 +356,6 @@ TEST(SString, CaseMappingCharacterTestsTruncationAndMid)
     source.Mid(mid, 2, 3);
     EXPECT_EQ(Text(mid), L"cde");
     EXPECT_EQ(mid.GetCodePage(), 1u);
-    source.Mid(mid, 4);
-    EXPECT_EQ(Text(mid), L"ef");
     source.Mid(mid, 6, 2);
     EXPECT_TRUE(mid.IsEmpty());
 }
