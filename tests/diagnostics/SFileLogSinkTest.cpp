@@ -171,28 +171,6 @@ TEST_F(SFileLogSinkTest, LineFormatByteForByte)
     EXPECT_LE(LocalMilliseconds(stamp), LocalMilliseconds(after) + 1);
 }
 
-TEST_F(SFileLogSinkTest, SizeLimitComesFromTheRegistry)
-{
-    Install();
-    LogError(L"no settings yet");
-    EXPECT_EQ(m_Sink.GetSizeLimit(), SFileLogSink::DefaultSizeLimit);
-
-    const struct
-    {
-        DWORD value;
-        uint32_t limit;
-    } rows[] = {{10, 1024}, {200000000, 104857600}, {5000, 5000}};
-    for (const auto& row : rows)
-    {
-        SetLogFileSize(row.value);
-        LogError(L"old settings");
-        m_Sink.Reconfigure();
-        EXPECT_NE(m_Sink.GetSizeLimit(), row.limit); // applied at the next write only
-        LogError(L"new settings");
-        EXPECT_EQ(m_Sink.GetSizeLimit(), row.limit) << row.value;
-    }
-}
-
 TEST_F(SFileLogSinkTest, ForeignFilesAreRolledOver)
 {
     std::filesystem::create_directories(m_Folder + L"\\nested");
@@ -216,8 +194,11 @@ TEST_F(SFileLogSinkTest, ForeignFilesAreRolledOver)
 
 TEST_F(SFileLogSinkTest, LineThatWouldPassTheLimitStartsANewFile)
 {
-    SetLogFileSize(10); // raised to 1,024
     Install();
+    LogError(L"no settings yet");
+    EXPECT_EQ(m_Sink.GetSizeLimit(), SFileLogSink::DefaultSizeLimit);
+    SetLogFileSize(10); // raised to 1,024, from the next write on
+    m_Sink.Reconfigure();
     const std::wstring filler(60, L'x');
     std::string previous;
     int rollovers = 0;
@@ -245,6 +226,7 @@ TEST_F(SFileLogSinkTest, LineThatWouldPassTheLimitStartsANewFile)
         }
         previous = now;
     }
+    EXPECT_EQ(m_Sink.GetSizeLimit(), 1024u);
     EXPECT_GE(rollovers, 3);
 }
 
@@ -252,7 +234,7 @@ TEST_F(SFileLogSinkTest, ConcurrentWritersWriteWholeLines)
 {
     constexpr int Threads = 8;
     constexpr int PerThread = 150;
-    for (const uint32_t limit : {SFileLogSink::MaximumSizeLimit, 8192u})
+    for (const uint32_t limit : {200000000u, 8192u}) // the first is lowered to 104,857,600
     {
         SetLogFileSize(limit);
         Install();
@@ -297,8 +279,9 @@ TEST_F(SFileLogSinkTest, ConcurrentWritersWriteWholeLines)
             for (size_t i = 1; i < numbers.size(); ++i)
                 EXPECT_EQ(numbers[i], numbers[i - 1] + 1) << writer;
         }
-        if (limit == SFileLogSink::MaximumSizeLimit)
+        if (limit == 200000000u)
         {
+            EXPECT_EQ(m_Sink.GetSizeLimit(), 104857600u);
             EXPECT_EQ(lines.size(), static_cast<size_t>(Threads * PerThread));
             EXPECT_EQ(seen.size(), static_cast<size_t>(Threads));
         }

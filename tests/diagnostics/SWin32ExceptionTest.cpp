@@ -37,19 +37,6 @@ std::string Narrow(const wchar_t* text)
     return std::string(text, text + wcslen(text));
 }
 
-// Installs the family's translator on the calling thread for one scope.
-class ScopedTranslator
-{
-public:
-    ScopedTranslator() : m_Previous(S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator)) {}
-    ~ScopedTranslator() { S::SetSeTranslator(m_Previous); }
-    ScopedTranslator(const ScopedTranslator&) = delete;
-    ScopedTranslator& operator=(const ScopedTranslator&) = delete;
-
-private:
-    S::SSeTranslatorFunction m_Previous;
-};
-
 } // namespace
 
 TEST(SWin32Exception, CodeNamesCoverTheTableEndsAndUnlistedCodesAreUnknown)
@@ -133,9 +120,7 @@ TEST(SWin32Exception, TranslatorIsPerThreadAndThrowsTheClassThatFitsTheFault)
     S::SSeTranslatorFunction onOtherThread = &S::SWin32Exception::ExceptionTranslator;
     std::thread([&] { onOtherThread = S::GetSeTranslator(); }).join();
     EXPECT_EQ(onOtherThread, nullptr);
-    EXPECT_EQ(S::SetSeTranslator(nullptr), &S::SWin32Exception::ExceptionTranslator);
 
-    ScopedTranslator scope;
     struct Case
     {
         const char* className;
@@ -201,4 +186,5 @@ TEST(SWin32Exception, TranslatorIsPerThreadAndThrowsTheClassThatFitsTheFault)
         }
         EXPECT_EQ(caughtAs, c.className);
     }
+    EXPECT_EQ(S::SetSeTranslator(nullptr), &S::SWin32Exception::ExceptionTranslator);
 }

@@ -12,7 +12,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,7 +76,6 @@ public:
 void InstallCrashHandling(bool withStage)
 {
     S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
-    std::set_terminate(&S::SWin32Exception::TerminationHandler);
     if (withStage)
         S::SWin32Exception::SetThreadStage(L"TST");
 }
