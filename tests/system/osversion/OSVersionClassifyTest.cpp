@@ -39,11 +39,13 @@ TEST(ClassifyOSVersion, SystemsFromWindows2000ToServer2022)
         uint32_t version;
         uint64_t revision;
         bool olderThanVista;
+        uint32_t suiteFlags = 0;
     } systems[] = {
         {"Windows2000", 5, 0, 2195, WS, 0, 0x1, 0, true},
         {"Windows2000Sp4", 5, 0, 2195, WS, 4, 0x1, 0x8, true},
         {"WindowsXPSp3", 5, 1, 2600, WS, 3, 0x2, 0x80, true},
-        {"WindowsXPOnUnknownType", 5, 1, 2600, 0, 2, 0x2, 0x40, true},
+        // A personal suite stands in for an unknown product type.
+        {"WindowsXPHomeOnUnknownType", 5, 1, 2600, 0, 2, 0x2, 0x40, true, 0x40},
         {"Server2003Sp2", 5, 2, 3790, SRV, 2, 0x4, 0x400, true},
         {"Server2003DomainController", 5, 2, 3790, DC, 2, 0x4000, 0, false},
         {"VistaSp2", 6, 0, 6002, WS, 2, 0x8, 0x2000, false},
@@ -62,7 +64,8 @@ TEST(ClassifyOSVersion, SystemsFromWindows2000ToServer2022)
     for (const auto& c : systems)
     {
         SCOPED_TRACE(c.name);
-        const OSVersionRecord r = Record(c.major, c.minor, c.build, c.productType, c.servicePack);
+        OSVersionRecord r = Record(c.major, c.minor, c.build, c.productType, c.servicePack);
+        r.suiteFlags = c.suiteFlags;
         const OSClassification classification = ClassifyOSVersion(r);
         EXPECT_EQ(classification.platform, 1);
         EXPECT_EQ(classification.version, c.version);
