@@ -1,0 +1,206 @@
+// Cost of a job from posting to completion: 100,000 empty jobs posted from one thread, timed until
+// the last one has run, on SThreadPool with one and with two workers, and on the platform's pool
+// (TrySubmitThreadpoolCallback) with the same thread limits and with its defaults. The pieces
+// a job passes through on SThreadPool are timed alone below the totals.
+#include "library/system/process/SCriticalSection.h"
+#include "library/system/process/SSemaphore.h"
+#include "library/system/process/SThreadPool.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+constexpr int Jobs = 100'000;
+constexpr int Rounds = 3;
+
+using Clock = std::chrono::steady_clock;
+
+// Counts finished jobs and signals once all of a round have run.
+struct Completion
+{
+    std::atomic<int> done{0};
+    int expected = 0;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+    ~Completion() { CloseHandle(event); }
+    void Reset(int count)
+    {
+        expected = count;
+        done = 0;
+        ResetEvent(event);
+    }
+    void Finish()
+    {
+        if (done.fetch_add(1) + 1 == expected)
+            SetEvent(event);
+    }
+    void Wait() const { WaitForSingleObject(event, INFINITE); }
+};
+
+class EmptyJob : public S::SThreadPool::Job
+{
+public:
+    explicit EmptyJob(Completion& completion) : m_Completion(completion) {}
+    int Run() override
+    {
+        m_Completion.Finish();
+        return 0;
+    }
+
+private:
+    Completion& m_Completion;
+};
+
+void CALLBACK EmptyCallback(PTP_CALLBACK_INSTANCE, void* context)
+{
+    static_cast<Completion*>(context)->Finish();
+}
+
+template <typename Post> double SecondsFor(Completion& completion, int count, Post post)
+{
+    completion.Reset(count);
+    const auto start = Clock::now();
+    for (int n = 0; n < count; ++n)
+        post();
+    completion.Wait();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The best of a few rounds after a warm-up round that creates the threads.
+template <typename Post> double BestSeconds(Completion& completion, Post post)
+{
+    SecondsFor(completion, 1000, post);
+    double best = 1e9;
+    for (int round = 0; round < Rounds; ++round)
+        best = std::min(best, SecondsFor(completion, Jobs, post));
+    return best;
+}
+
+void Print(const char* what, double seconds)
+{
+    std::printf("%-44s %8.2f us/job %10.0f jobs/s\n", what, seconds * 1e6 / Jobs, Jobs / seconds);
+}
+
+double OwnPool(uint32_t workers)
+{
+    Completion completion;
+    S::SThreadPool pool(workers, 0, L"bench", 30'000);
+    return BestSeconds(completion,
+                       [&]
+                       {
+                           S::SResult result;
+                           pool.PostJob(result, std::make_unique<EmptyJob>(completion));
+                       });
+}
+
+// The platform's pool; maxThreads 0 uses the process's default pool.
+double PlatformPool(DWORD maxThreads)
+{
+    Completion completion;
+    TP_CALLBACK_ENVIRON environment;
+    InitializeThreadpoolEnvironment(&environment);
+    PTP_POOL pool = nullptr;
+    if (maxThreads != 0)
+    {
+        pool = CreateThreadpool(nullptr);
+        SetThreadpoolThreadMaximum(pool, maxThreads);
+        SetThreadpoolThreadMinimum(pool, 1);
+        SetThreadpoolCallbackPool(&environment, pool);
+    }
+    const double seconds = BestSeconds(
+        completion,
+        [&] { TrySubmitThreadpoolCallback(&EmptyCallback, &completion, pool ? &environment : nullptr); });
+    if (pool != nullptr)
+        CloseThreadpool(pool);
+    DestroyThreadpoolEnvironment(&environment);
+    return seconds;
+}
+
+// The pieces of one job's way through SThreadPool, each timed alone.
+void Pieces()
+{
+    // Kernel calls go through the Wine server and are slow: fewer rounds do.
+    constexpr int Count = 5'000;
+    const auto perOp = [](Clock::time_point start)
+    { return std::chrono::duration<double>(Clock::now() - start).count() * 1e6 / Count; };
+
+    S::SSemaphore semaphore;
+    S::SResult result;
+    semaphore.Create(result, S::SString(), false, true, 0, 0x7FFFFFFF, nullptr);
+    auto start = Clock::now();
+    for (int n = 0; n < Count; ++n)
+    {
+        semaphore.Release(result, 1);
+        semaphore.Wait(result, false, INFINITE);
+    }
+    std::printf("%-44s %8.2f us/pair\n", "piece: semaphore release + wait, one thread", perOp(start));
+
+    // A release that wakes a waiting thread, as a post wakes an idle worker: a round trip is two.
+    S::SSemaphore ping;
+    S::SSemaphore pong;
+    ping.Create(result, S::SString(), false, true, 0, 0x7FFFFFFF, nullptr);
+    pong.Create(result, S::SString(), false, true, 0, 0x7FFFFFFF, nullptr);
+    std::thread echo(
+        [&]
+        {
+            S::SResult r;
+            for (int n = 0; n < Count; ++n)
+            {
+                ping.Wait(r, false, INFINITE);
+                pong.Release(r, 1);
+            }
+        });
+    start = Clock::now();
+    for (int n = 0; n < Count; ++n)
+    {
+        ping.Release(result, 1);
+        pong.Wait(result, false, INFINITE);
+    }
+    std::printf("%-44s %8.2f us/wake\n", "piece: semaphore wake of another thread", perOp(start) / 2);
+    echo.join();
+
+    S::SCriticalSection lock;
+    start = Clock::now();
+    for (int n = 0; n < Count; ++n)
+    {
+        S::SAutoCriticalSection held(lock);
+    }
+    std::printf("%-44s %8.2f us/pair\n", "piece: critical section enter + leave", perOp(start));
+
+    Completion completion;
+    std::vector<std::unique_ptr<S::SThreadPool::Job>> jobs(Count);
+    start = Clock::now();
+    for (auto& job : jobs)
+        job = std::make_unique<EmptyJob>(completion);
+    jobs.clear();
+    std::printf("%-44s %8.2f us/job\n", "piece: job allocation + deletion", perOp(start));
+}
+
+} // namespace
+
+int main()
+{
+    const double own1 = OwnPool(1);
+    Print("SThreadPool, 1 worker", own1);
+    const double own2 = OwnPool(2);
+    Print("SThreadPool, 2 workers", own2);
+    const double platform1 = PlatformPool(1);
+    Print("platform pool (TrySubmit), at most 1 thread", platform1);
+    const double platform2 = PlatformPool(2);
+    Print("platform pool (TrySubmit), at most 2 threads", platform2);
+    const double platformDefault = PlatformPool(0);
+    Print("platform pool (TrySubmit), default pool", platformDefault);
+    std::printf("%-44s %8.2f x\n", "ratio SThreadPool / platform, 1 thread", own1 / platform1);
+    std::printf("%-44s %8.2f x\n", "ratio SThreadPool / platform, 2 threads", own2 / platform2);
+    Pieces();
+    return 0;
+}

@@ -1,0 +1,21 @@
+// The process-wide pool that the font-cache service controller runs its jobs on. It is built while
+// the module's globals are initialised (a lock and a semaphore, no worker) and destroyed at unload;
+// a worker exists only after a job was posted, and leaves after 30 s without work.
+// Thread-safety: that of SThreadPool; the pool may be used from any thread once the module's
+// globals are built.
+#pragma once
+
+#include "library/system/process/SThreadPool.h"
+
+namespace S
+{
+
+inline constexpr wchar_t FontCachePoolName[] = L"FontCacheProcesor";
+inline constexpr DWORD FontCachePoolWaitLimitMs = 30000;
+
+// The pool itself, for example:
+//   SResult result;
+//   FontCachePool().PostJob(result, std::make_unique<SFontCacheService::StopJob>());
+SThreadPool& FontCachePool() noexcept;
+
+} // namespace S
