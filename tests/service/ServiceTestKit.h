@@ -1,6 +1,5 @@
 // What the service tests share: a log capture, test services registered with Wine's control
-// manager (always deleted again), a gate for starts, and a script for the three replaceable
-// control-manager calls.
+// manager (always deleted again), and a script for the three replaceable control-manager calls.
 #pragma once
 
 #include "library/diagnostics/Log.h"
@@ -18,33 +17,32 @@
 namespace STest
 {
 
-// Captures every leveled log line of the process while alive. Thread-safe.
+// Captures every leveled log line of the process while alive, passing each on to the capture it
+// replaced. Thread-safe.
 class LogCapture final : public S::ILeveledLogger
 {
 public:
     struct Line
     {
-        std::wstring component;
+        std::wstring text;
         int level = 0;
         int32_t result = 0;
-        std::wstring text;
+        std::wstring component;
     };
 
-    LogCapture() { S::InstallLeveledLogger(this); }
-    ~LogCapture() override { S::InstallLeveledLogger(nullptr); }
-
+    LogCapture() : m_Outer(S::InstallLeveledLogger(this)) {}
+    ~LogCapture() override { S::InstallLeveledLogger(m_Outer); }
     S::SLogType GetDefaultType() const override { return S::SLogType::Default; }
     bool IsEnabled(S::SLogType, S::SLogLevel, va_list) override { return true; }
     void Write(const wchar_t* component, int32_t, int32_t, int64_t, S::SLogType, S::SLogLevel level,
                int32_t result, const wchar_t* text) override;
 
-    std::vector<Line> Lines() const;
     // The lines whose text contains `needle`, in order.
-    std::vector<Line> LinesWith(const std::wstring& needle) const;
+    std::vector<Line> With(const std::wstring& needle = L"") const;
     std::vector<std::wstring> TextsWith(const std::wstring& needle) const;
-    bool Has(const std::wstring& text) const;
 
 private:
+    S::ILeveledLogger* m_Outer;
     mutable std::mutex m_Lock;
     std::vector<Line> m_Lines;
 };
@@ -52,12 +50,12 @@ private:
 // `format` with its one "%ls" filled in by `name`.
 std::wstring Said(const wchar_t* format, const std::wstring& name);
 
-// A service of the test's own (service_host.exe; see there for `options`), registered under a
-// unique name and deleted when the object goes, after stopping it or ending its process.
+// A service of the test's own (service_host.exe, see there for `options`) under a unique name,
+// deleted when the object goes, after stopping it or ending its process.
 class TestService
 {
 public:
-    // `hold`: the service stays stop pending until ReleaseHold (or destruction).
+    // `hold`: the service stays stop pending until the object goes.
     explicit TestService(const std::wstring& tag, const std::wstring& options = L"", bool hold = false);
     TestService(const TestService&) = delete;
     TestService& operator=(const TestService&) = delete;
@@ -67,15 +65,13 @@ public:
     S::SString SName() const { return S::SString(m_Name.c_str()); }
     S::SService& Service() { return *m_Service; }
     bool Registered() const { return m_Service != nullptr; }
-
-    // Starts the service (under the start gate) and waits until it reports `until`.
+    // Starts the service and waits until it reports `until`.
     bool Start(DWORD until = SERVICE_RUNNING);
-    DWORD State() const;
-    DWORD ProcessId() const;
-    bool WaitForState(DWORD state, DWORD timeoutMs = 5000) const;
+    DWORD State() const { return Status().dwCurrentState; }
+    DWORD ProcessId() const { return Status().dwProcessId; }
+    bool WaitForState(DWORD state) const;
     // Stop controls that reached the service's handler.
     DWORD StopsReceived() const;
-    void ReleaseHold();
 
     static std::wstring UniqueName(const std::wstring& tag);
     // Deletes test services earlier runs left behind, once per process; not in a process that
@@ -84,8 +80,7 @@ public:
     static constexpr const wchar_t* ChildVariable = L"LX_SERVICE_TEST_CHILD";
 
 private:
-    SC_HANDLE Handle() const;
-    bool Status(SERVICE_STATUS_PROCESS& status) const;
+    SERVICE_STATUS_PROCESS Status() const;
 
     std::wstring m_Name;
     std::wstring m_RecordKey;
@@ -94,24 +89,9 @@ private:
     std::unique_ptr<S::SService> m_Service;
 };
 
-// Wine's control manager runs one service start at a time and lets a start wait at most 3 s for
-// its turn (then ERROR_SERVICE_DATABASE_LOCKED). The suite starts services from several
-// processes at once, so each start it makes holds this gate, shared by all its processes.
-class StartGate
-{
-public:
-    StartGate();
-    StartGate(const StartGate&) = delete;
-    StartGate& operator=(const StartGate&) = delete;
-    ~StartGate();
-
-private:
-    HANDLE m_Mutex;
-};
-
 // Replaces the control-manager calls for its lifetime with a script, per service (found by its
 // display name, which the test services keep equal to their name) and for connections. What
-// the script does not cover goes to the system. Thread-safe.
+// it does not cover goes to the system. Thread-safe.
 class ServiceCallScript
 {
 public:
@@ -120,16 +100,13 @@ public:
     ServiceCallScript& operator=(const ServiceCallScript&) = delete;
     ~ServiceCallScript();
 
-    // Stops of `service` are answered with ERROR_SERVICE_CANNOT_ACCEPT_CTRL `count` times...
+    // The next `count` stops of `service` get ERROR_SERVICE_CANNOT_ACCEPT_CTRL with its real status.
     void RefuseStops(const std::wstring& service, int count);
-    // ...or acknowledged without being passed on...
-    void SwallowStops(const std::wstring& service);
-    // ...or refused with ERROR_DEPENDENT_SERVICES_RUNNING while one of `dependents` is active;
-    // always with the service's real status.
+    // Stops of `service` get ERROR_DEPENDENT_SERVICES_RUNNING while one of `dependents` is active.
     void HoldForDependents(const std::wstring& service, const std::vector<std::wstring>& dependents);
     // The dependents enumeration of `service` lists these, with their real status.
     void ListDependents(const std::wstring& service, const std::vector<std::wstring>& dependents);
-    // Connections fail with `error`.
+    // Connections fail with `error` (0: they succeed again).
     void FailConnections(DWORD error);
     // The next connection waits until `event` is set.
     void GateNextConnection(HANDLE event);
@@ -143,7 +120,7 @@ private:
 };
 
 // Polls `predicate` every 10 ms; false when it does not hold within `timeoutMs`.
-template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs)
+template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs = 5000)
 {
     for (const ULONGLONG end = GetTickCount64() + timeoutMs; !predicate(); Sleep(10))
         if (GetTickCount64() > end)
