@@ -32,7 +32,7 @@ void operator delete(void* p) noexcept
     {
         std::memcpy(&g_Probe->m_FreedSize, base, sizeof(size_t));
         g_Probe->m_Fate = STest::AllZero(p, g_Probe->m_FreedSize) ? STest::Fate::FreedZeroed
-                                                                   : STest::Fate::FreedHoldingData;
+                                                                  : STest::Fate::FreedHoldingData;
     }
     std::free(base);
 }

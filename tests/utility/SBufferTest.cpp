@@ -81,6 +81,7 @@ TEST(SBuffer, MemoryIsWipedWholeBeforeItIsFreed)
         EXPECT_EQ(probe.m_Fate, STest::Fate::FreedZeroed);
         EXPECT_EQ(Contents(buffer), (std::vector<uint32_t>{0xDEADBEEF, 0xCAFEF00D, 0, 0}));
 
+        buffer[3] = 0xFEEDFACE;
         buffer.Resize(out, 2, true); // live count below capacity: the tail must be wiped too
         probe.Watch(buffer.GetData());
     }

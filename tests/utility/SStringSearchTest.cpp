@@ -67,6 +67,9 @@ TEST(SStringSearch, SubstringAndCharacterSearch)
     // Plain searches see the stored units, the others the text before the first NUL.
     SString stored;
     std::wmemcpy(stored.GetBuffer(5), L"ab\0cd", 5);
+    EXPECT_EQ(stored.GetLength(), 2u);
+    EXPECT_GE(stored.GetSize(), 5u);
+    EXPECT_TRUE(stored == L"ab");
     EXPECT_EQ(stored.Find(L'c'), 3u);
     EXPECT_EQ(stored.FindNoCase(L'c'), NotFound);
     EXPECT_EQ(stored.FindOneOf(L"c"), NotFound);

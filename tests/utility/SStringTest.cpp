@@ -153,6 +153,7 @@ TEST(SStringZeroing, DestroyWipesHeapAndInObjectStorage)
     STest::FreedMemoryProbe probe;
     {
         SString s(kLongSecret.c_str());
+        s.Truncate(3); // what lies beyond the text must be wiped too
         probe.Watch(s.GetNativeBuffer());
     }
     EXPECT_EQ(probe.m_Fate, STest::Fate::FreedZeroed);
@@ -203,7 +204,7 @@ TEST(SStringZeroing, ClearAssignAndMoveWipeTheOldText)
     EXPECT_TRUE(StorageIsZero(target));
 }
 
-TEST(SString, GetBufferReleaseBufferAndTheLogicalLength)
+TEST(SString, GetBufferAndReleaseBuffer)
 {
     SString s;
     wchar_t* buffer = s.GetBuffer(10);
@@ -215,12 +216,6 @@ TEST(SString, GetBufferReleaseBufferAndTheLogicalLength)
     EXPECT_FALSE(s.ReleaseBuffer(s.GetCapacity() + 1));
     EXPECT_TRUE(s.ReleaseBuffer(1));
     EXPECT_EQ(Text(s), L"o");
-
-    SStringA a;
-    std::memcpy(a.GetBuffer(8), "ab\0cd", 5);
-    EXPECT_EQ(a.GetLength(), 2u);
-    EXPECT_GE(a.GetSize(), 5u);
-    EXPECT_TRUE(a == "ab");
 }
 
 TEST(SString, FormatAndFormatMessage)
@@ -301,7 +296,7 @@ TEST(SStringCompare, OrderingTable)
         EXPECT_EQ(a.CompareNoCase(b), c.compareNoCase);
         EXPECT_EQ(a.CompareNoCase(c.b), c.compareNoCase);
         EXPECT_EQ(a.IsEqualNoCase(b), c.compareNoCase == 0);
-        EXPECT_EQ(a == b, c.compare == 0);
+        EXPECT_EQ(a.IsEqual(b), c.compare == 0);
     }
     EXPECT_EQ(SStringA("\xE9").Compare("a"), 1); // narrow units compare unsigned too
 }
