@@ -12,7 +12,7 @@ deps:
 	@bash scripts/deps.sh
 
 $(CONFIGURED): | deps
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release
 
 build: deps $(CONFIGURED)
 	cmake --build $(BUILD) -j $(JOBS)

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
-#include <stdexcept>
 
 namespace crypto_test
 {
@@ -17,48 +16,32 @@ FreedBlockScanner* g_ActiveScanner = nullptr;
 
 void InspectAndFree(void* block) noexcept
 {
-    if (block != nullptr && g_ActiveScanner != nullptr)
+    if (FreedBlockScanner* scanner = g_ActiveScanner; block != nullptr && scanner != nullptr)
     {
-        FreedBlockScanner* scanner = g_ActiveScanner;
-        g_ActiveScanner = nullptr; // nothing inside may count itself
-        scanner->Inspect(block, _msize(block));
-        g_ActiveScanner = scanner;
+        const auto* begin = static_cast<const uint8_t*>(block);
+        const auto* end = begin + _msize(block);
+        ++scanner->m_Released;
+        if (std::search(begin, end, scanner->m_Pattern.begin(), scanner->m_Pattern.end()) != end)
+            ++scanner->m_Holding;
     }
     std::free(block);
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    throw std::invalid_argument("not a hex digit");
 }
 
 } // namespace
 
 std::vector<uint8_t> FromHex(std::string_view hex)
 {
-    if (hex.size() % 2 != 0)
-        throw std::invalid_argument("odd hex length");
     std::vector<uint8_t> bytes(hex.size() / 2);
     for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<uint8_t>(HexDigit(hex[2 * i]) * 16 + HexDigit(hex[2 * i + 1]));
+        bytes[i] = static_cast<uint8_t>(std::stoul(std::string(hex.substr(2 * i, 2)), nullptr, 16));
     return bytes;
 }
 
 std::string ToHex(std::span<const uint8_t> bytes)
 {
-    constexpr char digits[] = "0123456789abcdef";
     std::string hex;
     for (uint8_t b : bytes)
-    {
-        hex += digits[b >> 4];
-        hex += digits[b & 15];
-    }
+        hex += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
     return hex;
 }
 
@@ -73,34 +56,17 @@ FreedBlockScanner::~FreedBlockScanner()
     g_ActiveScanner = nullptr;
 }
 
-void FreedBlockScanner::Inspect(const void* block, size_t size) noexcept
-{
-    ++m_Released;
-    const auto* begin = static_cast<const uint8_t*>(block);
-    if (std::search(begin, begin + size, m_Pattern.begin(), m_Pattern.end()) != begin + size)
-        ++m_Holding;
-}
-
 } // namespace crypto_test
 
 // The test program's own operator delete: the default operator new takes blocks from malloc,
-// so they go back with free after the active scanner has looked at them.
+// so they go back with free after the active scanner has looked at them. The runtime's array
+// forms forward to these.
 void operator delete(void* block) noexcept
 {
     crypto_test::InspectAndFree(block);
 }
 
 void operator delete(void* block, std::size_t) noexcept
-{
-    crypto_test::InspectAndFree(block);
-}
-
-void operator delete[](void* block) noexcept
-{
-    crypto_test::InspectAndFree(block);
-}
-
-void operator delete[](void* block, std::size_t) noexcept
 {
     crypto_test::InspectAndFree(block);
 }

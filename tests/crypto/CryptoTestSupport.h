@@ -24,15 +24,9 @@ public:
     FreedBlockScanner& operator=(const FreedBlockScanner&) = delete;
     ~FreedBlockScanner();
 
-    size_t BlocksReleased() const { return m_Released; }
-    size_t BlocksHoldingPattern() const { return m_Holding; }
-
-    void Inspect(const void* block, size_t size) noexcept;
-
-private:
     std::vector<uint8_t> m_Pattern;
     size_t m_Released = 0;
-    size_t m_Holding = 0;
+    size_t m_Holding = 0; // released blocks that still held the pattern
 };
 
 } // namespace crypto_test

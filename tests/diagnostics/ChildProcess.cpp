@@ -13,40 +13,6 @@
 
 namespace ChildProcess
 {
-namespace
-{
-
-std::wstring ModuleFolder()
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
-std::wstring TempFolder()
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetTempPathW(MAX_PATH, path);
-    return std::wstring(path, length);
-}
-
-void Parse(ChildRun& run)
-{
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line))
-    {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.rfind("debug: ", 0) == 0)
-            run.announcements.push_back(line.substr(7) + "\n");
-        else if (const size_t equals = line.find('='); equals != std::string::npos)
-            run.facts.emplace(line.substr(0, equals), line.substr(equals + 1));
-    }
-}
-
-} // namespace
 
 std::string Narrow(const std::wstring& text)
 {
@@ -56,11 +22,6 @@ std::string Narrow(const std::wstring& text)
     return narrow;
 }
 
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 std::string ChildRun::Fact(const std::string& key) const
 {
     const auto count = facts.count(key);
@@ -68,50 +29,37 @@ std::string ChildRun::Fact(const std::string& key) const
     return count == 0 ? std::string() : facts.find(key)->second;
 }
 
-Folder::Folder(size_t executablePathLength, const std::wstring& childName)
+Folder::Folder(size_t executablePathLength)
 {
     static std::atomic<int> serial{0};
-    m_Path =
-        TempFolder() + L"diag_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++serial);
-    const size_t plain = m_Path.size() + 1 + childName.size();
+    wchar_t path[MAX_PATH];
+    m_Path = std::wstring(path, GetTempPathW(MAX_PATH, path)) + L"diag_" +
+             std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++serial);
+    const size_t plain = m_Path.size() + sizeof "\\child.exe" - 1;
     if (executablePathLength > plain)
         m_Path += L"_" + std::wstring(executablePathLength - plain - 1, L'p');
     if (!CreateDirectoryW(m_Path.c_str(), nullptr))
         ADD_FAILURE() << "cannot create " << Narrow(m_Path) << ": " << GetLastError();
-    m_Child = m_Path + L"\\" + childName;
-    const std::wstring source = ModuleFolder() + L"diagnostics_crash_child.exe";
+    m_Child = m_Path + L"\\child.exe";
+    const std::wstring test(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    const std::wstring source = test.substr(0, test.find_last_of(L'\\') + 1) + L"diagnostics_crash_child.exe";
     if (!CopyFileW(source.c_str(), m_Child.c_str(), TRUE))
         ADD_FAILURE() << "cannot copy the child to " << Narrow(m_Child) << ": " << GetLastError();
 }
 
 Folder::~Folder()
 {
-    for (const std::wstring& name : Files())
-        DeleteFileW((m_Path + L"\\" + name).c_str());
-    RemoveDirectoryW(m_Path.c_str());
-}
-
-std::vector<std::wstring> Folder::Files() const
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((m_Path + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            names.emplace_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::error_code ignored;
+    std::filesystem::remove_all(m_Path, ignored);
 }
 
 std::vector<std::wstring> Folder::Reports() const
 {
-    std::vector<std::wstring> names = Files();
-    std::erase(names, m_Child.substr(m_Path.size() + 1));
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_Path))
+        if (entry.path().filename() != L"child.exe")
+            names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -158,15 +106,21 @@ ChildRun Folder::Start(const std::wstring& mode) const
     DWORD read = 0;
     while (::ReadFile(reader.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
         run.output.append(buffer, read);
-    if (WaitForSingleObject(processHandle.Get(), 120000) != WAIT_OBJECT_0)
-    {
-        ADD_FAILURE() << "the child did not end";
-        TerminateProcess(processHandle.Get(), 1);
-    }
+    EXPECT_EQ(WaitForSingleObject(processHandle.Get(), 120000), WAIT_OBJECT_0);
     DWORD exitCode = 0;
     GetExitCodeProcess(processHandle.Get(), &exitCode);
     run.exitCode = exitCode;
-    Parse(run);
+
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+    {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("debug: ", 0) == 0)
+            run.announcements.push_back(line.substr(7) + "\n");
+        else if (const size_t equals = line.find('='); equals != std::string::npos)
+            run.facts.emplace(line.substr(0, equals), line.substr(equals + 1));
+    }
     return run;
 }
 

@@ -1,4 +1,4 @@
-// Running the crash child program: a private folder that receives a copy of it (its reports land
+// Running the child program: a private folder that receives a copy of it (its reports land
 // there), and a run that collects the child's exit code, its "<key>=<value>" facts and the
 // debugger announcements it copied to standard output.
 #pragma once
@@ -28,28 +28,22 @@ struct ChildRun
 class Folder
 {
 public:
-    // length, when not 0, pads the folder's path so that path + "\" + childName has that length.
-    explicit Folder(size_t executablePathLength = 0, const std::wstring& childName = L"child.exe");
+    // executablePathLength, when not 0, pads the folder's path so that the child's path has that length.
+    explicit Folder(size_t executablePathLength = 0);
     ~Folder();
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
-    const std::wstring& Path() const { return m_Path; }
-    const std::wstring& Child() const { return m_Child; }
     // Names of the files in the folder other than the child, sorted.
     std::vector<std::wstring> Reports() const;
     std::string ReadFile(const std::wstring& name) const;
-
     ChildRun Start(const std::wstring& mode) const;
 
 private:
-    std::vector<std::wstring> Files() const;
-
     std::wstring m_Path;
     std::wstring m_Child;
 };
 
 std::string Narrow(const std::wstring& text);
-std::wstring Widen(const std::string& text);
 
 } // namespace ChildProcess

@@ -10,11 +10,6 @@ namespace Faults
     *static_cast<volatile int*>(target) = 1;
 }
 
-[[gnu::noipa]] inline int ReadFrom(const int* source)
-{
-    return *static_cast<const volatile int*>(source);
-}
-
 [[gnu::noipa]] inline int Divide(int dividend, int divisor)
 {
     return dividend / divisor;
@@ -23,11 +18,6 @@ namespace Faults
 [[gnu::noipa]] inline void IllegalInstruction()
 {
     asm volatile("ud2");
-}
-
-[[gnu::noipa]] inline void Breakpoint()
-{
-    asm volatile("int3");
 }
 
 } // namespace Faults

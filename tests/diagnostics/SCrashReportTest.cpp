@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <iostream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -18,75 +17,38 @@ using ChildProcess::Narrow;
 namespace
 {
 
-const std::string kVersion = Narrow(S::SBuildVersion);
-
 // A report's text: UTF-16 without byte-order mark, given back as ASCII.
 std::string ReportText(const std::string& bytes)
 {
-    EXPECT_EQ(bytes.size() % 2, 0u);
     std::string text;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
     {
-        const unsigned unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1])
-                                                                         << 8;
-        EXPECT_LT(unit, 0x80u) << "at " << i;
-        text += static_cast<char>(unit);
+        EXPECT_EQ(bytes[i + 1], '\0') << "at " << i;
+        text += bytes[i];
     }
-    EXPECT_NE(text.substr(0, 1), "\xFF") << "byte-order mark";
     return text;
 }
 
-// "_YYYYMMDD_HHMMSS_mmm" from the child's "year month day hour minute second millisecond" fact.
-std::string StampOf(const std::string& timeFact)
+// "child.exe_YYYYMMDD_HHMMSS_mmm<extension>" from the child's "year month day hour minute second
+// millisecond" fact.
+std::wstring ReportName(const ChildRun& run, const std::string& extension)
 {
     unsigned t[7] = {};
-    std::istringstream in(timeFact);
+    std::istringstream in(run.Fact("time"));
     for (unsigned& part : t)
         in >> part;
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "_%04u%02u%02u_%02u%02u%02u_%03u", t[0], t[1], t[2], t[3], t[4], t[5],
-                  t[6]);
-    return stamp;
+    std::snprintf(stamp, sizeof stamp, "child.exe_%04u%02u%02u_%02u%02u%02u_%03u", t[0], t[1], t[2], t[3],
+                  t[4], t[5], t[6]);
+    const std::string name = stamp + extension;
+    return std::wstring(name.begin(), name.end());
 }
 
-unsigned long long FileTimeOf(const std::string& timeFact)
-{
-    SYSTEMTIME t{};
-    std::istringstream in(timeFact);
-    in >> t.wYear >> t.wMonth >> t.wDay >> t.wHour >> t.wMinute >> t.wSecond >> t.wMilliseconds;
-    FILETIME file{};
-    SystemTimeToFileTime(&t, &file);
-    return (static_cast<unsigned long long>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
-unsigned long long UtcNow()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
-
-std::string Hex8(unsigned long long value)
+std::string Hex8(const std::string& hex)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value & 0xFFFFFFFFu));
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(std::stoull(hex, nullptr, 16)));
     return text;
-}
-
-// The announcements without the error-report steps that depend on what the platform's error
-// reporting supports; those are printed for the record.
-std::vector<std::string> WithoutWerDetails(const std::vector<std::string>& announcements)
-{
-    std::vector<std::string> kept;
-    for (const std::string& a : announcements)
-    {
-        if (a.find("SendWerReport added") != std::string::npos ||
-            a.find("SendWerReport submitted") != std::string::npos)
-            std::cout << "[ platform ] " << a;
-        else
-            kept.push_back(a);
-    }
-    return kept;
 }
 
 std::string TranslatorLine(const ChildRun& run, const std::string& code)
@@ -99,116 +61,65 @@ std::string TranslatorLine(const ChildRun& run, const std::string& code)
     return line;
 }
 
-const std::vector<std::string> kTextReportSteps = {
-    "SWin32Exception::GenerateExceptionReport called.\n",
-    "SException::CreateExceptionFile called.\n",
-    "SException::CreateExceptionFile exited.\n",
-    "SWin32Exception::GenerateExceptionReport exited.\n",
-};
-
-const std::vector<std::string> kMiniDumpSteps = {
-    "SWin32Exception::GenerateMiniDump called.\n",        "SException::CreateExceptionFile called.\n",
-    "SException::CreateExceptionFile exited.\n",          "SWin32Exception::SendWerReport called.\n",
-    "SWin32Exception::SendWerReport created.\n",          "SWin32Exception::SendWerReport exited.\n",
-    "SWin32Exception::GenerateExceptionReport exited.\n",
-};
-
-std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> parts)
+std::string Tail(const ChildRun& run, const std::string& osError)
 {
-    std::vector<std::string> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
+    return ". (OS error = " + osError + "). Mini dump file will be created. [PID=" + run.Fact("pid") +
+           ", TID=" + run.Fact("tid") + "]";
 }
 
-void ExpectMiniDump(const Folder& folder, const std::wstring& name)
+const std::string kVersion = "Version: " + Narrow(S::SBuildVersion) + ". ";
+const std::string kReportSteps = "SWin32Exception::GenerateExceptionReport called.\n"
+                                 "SException::CreateExceptionFile called.\n"
+                                 "SException::CreateExceptionFile exited.\n"
+                                 "SWin32Exception::GenerateExceptionReport exited.\n";
+
+std::string Joined(const std::vector<std::string>& lines)
 {
-    const std::string dump = folder.ReadFile(name);
-    EXPECT_EQ(dump.substr(0, 4), "MDMP");
-    EXPECT_GT(dump.size(), 16u * 1024);
-    std::cout << "[ platform ] minidump of " << dump.size() << " bytes\n";
+    std::string all;
+    for (const std::string& line : lines)
+        all += line;
+    return all;
 }
 
 } // namespace
 
-TEST(CrashReport, CaughtAccessViolationLeavesTextReportMiniDumpAndErrorReport)
+TEST(CrashReport, CaughtAccessViolationLeavesTextReportAndMiniDump)
 {
     const Folder folder;
-    const unsigned long long before = UtcNow();
     const ChildRun run = folder.Start(L"caught-dump");
-    const unsigned long long after = UtcNow();
     EXPECT_EQ(run.exitCode, 0x80004005u);
     EXPECT_EQ(run.Fact("class"), "SWin32AccessViolation");
-    EXPECT_EQ(run.Fact("code"), "c0000005");
     EXPECT_EQ(run.Fact("dump"), "0");
-
     // The faulting instruction lies at the start of the faulting function.
     const unsigned long long function = std::stoull(run.Fact("function"), nullptr, 16);
     const unsigned long long address = std::stoull(run.Fact("address"), nullptr, 16);
     EXPECT_GE(address, function);
     EXPECT_LT(address, function + 32);
 
-    const std::string time = run.Fact("time");
-    EXPECT_GE(FileTimeOf(time) + 10000, before); // milliseconds against 100 ns units
-    EXPECT_LE(FileTimeOf(time), after);
-
-    const std::wstring stamp = ChildProcess::Widen(StampOf(time));
-    const std::wstring childName = L"child.exe";
-    EXPECT_EQ(folder.Reports(),
-              (std::vector<std::wstring>{childName + stamp + L".dmp", childName + stamp + L".txt"}));
-
-    const std::string expected =
-        "Version: " + kVersion + ". Win32 Exception 0xc0000005 (ACCESS_VIOLATION) at address 0x" +
-        Hex8(address) +
-        ". Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart. "
-        "(OS error = 1234). Mini dump file will be created. [PID=" +
-        run.Fact("pid") + ", TID=" + run.Fact("tid") + "]";
-    EXPECT_EQ(ReportText(folder.ReadFile(childName + stamp + L".txt")), expected);
+    const std::wstring name = ReportName(run, "");
+    ASSERT_EQ(folder.Reports(), (std::vector<std::wstring>{name + L".dmp", name + L".txt"}));
+    const std::string expected = kVersion + "Win32 Exception 0xc0000005 (ACCESS_VIOLATION) at address 0x" +
+                                 Hex8(run.Fact("address")) +
+                                 ". Unable to write location: 0x00000010. TST, line 384: "
+                                 "S::SThread::ThreadStart" +
+                                 Tail(run, "1234");
+    EXPECT_EQ(ReportText(folder.ReadFile(name + L".txt")), expected);
     EXPECT_EQ(run.Fact("log-file"), "Error: " + expected);
     EXPECT_EQ(run.Fact("log-record"), expected);
-    ExpectMiniDump(folder, childName + stamp + L".dmp");
-
-    EXPECT_EQ(WithoutWerDetails(run.announcements),
-              Joined({{TranslatorLine(run, "c0000005")}, kTextReportSteps, kMiniDumpSteps}));
-}
-
-TEST(CrashReport, FamilyReportNamesCodeClassLineAndMessage)
-{
-    const Folder folder;
-    const ChildRun run = folder.Start(L"plain-report");
-    std::vector<std::string> times;
-    for (auto [it, end] = run.facts.equal_range("time"); it != end; ++it)
-        times.push_back(it->second);
-    ASSERT_EQ(times.size(), 2u);
-    const std::vector<std::wstring> reports = folder.Reports();
-    ASSERT_EQ(reports.size(), 2u);
-    std::vector<std::string> texts;
-    for (const std::wstring& name : reports)
-        texts.push_back(ReportText(folder.ReadFile(name)));
-    // Sorted by name, so by time; the second may have moved on by a millisecond.
-    EXPECT_EQ(Narrow(reports[0]), "child.exe" + StampOf(times[0]) + ".txt");
-    const std::string tail = " (OS error = 1234). [PID=" + run.Fact("pid") + ", TID=" + run.Fact("tid") + "]";
-    EXPECT_EQ(texts[0], "Version: " + kVersion +
-                            ". Exception 0xa0040200 (SException), line 384: S::SThread::ThreadStart." + tail);
-    const std::regex structured(
-        "Version: " + kVersion +
-        R"(\. Exception 0xc0000005 \(SWin32AccessViolation\), line 0: Win32 Exception 0xc0000005 )"
-        R"(\(ACCESS_VIOLATION\) at address 0x[0-9a-f]{8}\. Unable to write location: 0x00000010\.\. )"
-        R"(\(OS error = 0\)\. \[PID=)" +
-        run.Fact("pid") + ", TID=" + run.Fact("tid") + R"(\])");
-    EXPECT_TRUE(std::regex_match(texts[1], structured)) << texts[1];
-    std::vector<std::string> logged;
-    for (auto [it, end] = run.facts.equal_range("log-record"); it != end; ++it)
-        logged.push_back(it->second);
-    EXPECT_EQ(logged, texts);
-    EXPECT_EQ(
-        run.announcements,
-        (std::vector<std::string>{
-            "SException::GenerateExceptionReport called.\n", "SException::CreateExceptionFile called.\n",
-            "SException::CreateExceptionFile exited.\n", "SException::GenerateExceptionReport exited.\n",
-            TranslatorLine(run, "c0000005"), "SException::GenerateExceptionReport called.\n",
-            "SException::CreateExceptionFile called.\n", "SException::CreateExceptionFile exited.\n",
-            "SException::GenerateExceptionReport exited.\n"}));
+    const std::string dump = folder.ReadFile(name + L".dmp");
+    EXPECT_EQ(dump.substr(0, 4), "MDMP");
+    EXPECT_GT(dump.size(), 16u * 1024);
+    // The error report is attempted; the steps after its creation depend on the platform.
+    EXPECT_EQ(Joined(run.announcements)
+                  .rfind(TranslatorLine(run, "c0000005") + kReportSteps +
+                             "SWin32Exception::GenerateMiniDump called.\n"
+                             "SException::CreateExceptionFile called.\n"
+                             "SException::CreateExceptionFile exited.\n"
+                             "SWin32Exception::SendWerReport called.\n"
+                             "SWin32Exception::SendWerReport created.\n",
+                         0),
+              0u)
+        << run.output;
 }
 
 TEST(CrashReport, UnknownCodeGetsTheFallbackDescription)
@@ -216,48 +127,13 @@ TEST(CrashReport, UnknownCodeGetsTheFallbackDescription)
     const Folder folder;
     const ChildRun run = folder.Start(L"unknown");
     EXPECT_EQ(run.Fact("class"), "SWin32Exception");
-    EXPECT_EQ(run.Fact("code"), "e0401234");
-    const std::string description = "Win32 Exception 0xe0401234 at address 0x" +
-                                    Hex8(std::stoull(run.Fact("address"), nullptr, 16)) + ".";
-    const std::string name = "child.exe" + StampOf(run.Fact("time")) + ".txt";
-    ASSERT_EQ(folder.Reports(), std::vector<std::wstring>{ChildProcess::Widen(name)});
+    const std::string description =
+        "Win32 Exception 0xe0401234 at address 0x" + Hex8(run.Fact("address")) + ".";
+    const std::wstring name = ReportName(run, ".txt");
+    ASSERT_EQ(folder.Reports(), std::vector<std::wstring>{name});
     // No stage on this thread, no place and no line: the message and the exception's line stand in.
-    EXPECT_EQ(ReportText(folder.ReadFile(ChildProcess::Widen(name))),
-              "Version: " + kVersion + ". " + description + " (null), line 0: " + description +
-                  ". (OS error = 87). Mini dump file will be created. [PID=" + run.Fact("pid") +
-                  ", TID=" + run.Fact("tid") + "]");
-}
-
-TEST(CrashReport, UncaughtExceptionEndsThroughTheTerminationHandler)
-{
-    // A path too long for report files keeps this run free of the slow minidump; the report text
-    // still reaches the log and every step is announced.
-    const Folder folder(203);
-    const ChildRun run = folder.Start(L"terminate");
-    // Nothing handles the fatal-exit exception after the filter; the process ends with its code.
-    EXPECT_EQ(run.exitCode, 0x40000015u);
-    EXPECT_TRUE(folder.Reports().empty());
-
-    // 0x40000015 is not in the name table: the fallback description, and no stage on this thread.
-    const std::string text = run.Fact("log-record");
-    const std::regex expected(
-        "Version: " + kVersion +
-        R"(\. Win32 Exception 0x40000015 at address 0x([0-9a-f]{8})\. \(null\), line 0: )"
-        R"(Win32 Exception 0x40000015 at address 0x\1\.\. \(OS error = \d+\)\. )"
-        R"(Mini dump file will be created\. \[PID=)" +
-        run.Fact("pid") + R"(, TID=\d+\])");
-    EXPECT_TRUE(std::regex_match(text, expected)) << text;
-
-    ASSERT_FALSE(run.announcements.empty()) << run.output;
-    EXPECT_TRUE(std::regex_match(
-        run.announcements[0], std::regex("SWin32Exception::TerminationHandler called\\. Pid: 0x" +
-                                         Hex8(std::stoul(run.Fact("pid"))) + "\\. Tid: 0x[0-9a-f]{8}\\.\n")))
-        << run.announcements[0];
-    const std::vector<std::string> rest(run.announcements.begin() + 1, run.announcements.end());
-    EXPECT_EQ(WithoutWerDetails(rest), Joined({{"SWin32Exception::TopLevelExceptionHandler called.\n"},
-                                               kTextReportSteps,
-                                               kMiniDumpSteps,
-                                               {"SWin32Exception::TopLevelExceptionHandler exited.\n"}}));
+    EXPECT_EQ(ReportText(folder.ReadFile(name)),
+              kVersion + description + " (null), line 0: " + description + Tail(run, "87"));
 }
 
 TEST(CrashReport, ConcurrentCrashesInThreeThreadsLeaveThreeFiles)
@@ -283,87 +159,37 @@ TEST(CrashReport, ConcurrentCrashesInThreeThreadsLeaveThreeFiles)
     EXPECT_EQ(threads.size(), 3u);
 }
 
-TEST(CrashReport, NamesCarryTheMillisecondAndMoveOnWhenTaken)
-{
-    const Folder folder;
-    const ChildRun run = folder.Start(L"collide");
-    const std::string exe = run.Fact("exe");
-    std::vector<std::string> results;
-    std::vector<std::string> names;
-    for (auto [it, end] = run.facts.equal_range("result"); it != end; ++it)
-        results.push_back(it->second);
-    for (auto [it, end] = run.facts.equal_range("name"); it != end; ++it)
-        names.push_back(it->second);
-    // The fourth request finds every one of its three names taken (ERROR_FILE_EXISTS).
-    EXPECT_EQ(results, (std::vector<std::string>{"0", "0", "0", "80070050"}));
-    const std::string base = exe + "_20240301_140207_";
-    EXPECT_EQ(names, (std::vector<std::string>{base + "045.txt", base + "046.txt", base + "047.txt",
-                                               base + "047.txt"}));
-    EXPECT_EQ(folder.Reports(), (std::vector<std::wstring>{L"child.exe_20240301_140207_045.txt",
-                                                           L"child.exe_20240301_140207_046.txt",
-                                                           L"child.exe_20240301_140207_047.txt"}));
-}
-
 TEST(CrashReport, ExecutablePathsOf203CharactersOrMoreGetNoFiles)
 {
-    struct Case
+    for (const auto& [length, files] : {std::pair<size_t, size_t>{202, 1}, {203, 0}})
     {
-        size_t length;
-        size_t files;
-    };
-    for (const Case c : {Case{202, 1}, Case{203, 0}, Case{240, 0}})
-    {
-        SCOPED_TRACE(c.length);
-        const Folder folder(c.length);
+        SCOPED_TRACE(length);
+        const Folder folder(length);
         const ChildRun run = folder.Start(L"caught");
-        ASSERT_EQ(run.Fact("exelength"), std::to_string(c.length));
+        ASSERT_EQ(run.Fact("exelength"), std::to_string(length));
         EXPECT_EQ(run.exitCode, 0x80004005u);
-        EXPECT_EQ(folder.Reports().size(), c.files);
-        EXPECT_EQ(run.announcements, Joined({{TranslatorLine(run, "c0000005")}, kTextReportSteps}));
-    }
-}
-
-TEST(CrashReport, ErrorReportIsAttemptedAndRefusesNamesThatDoNotFit)
-{
-    struct Case
-    {
-        size_t nameLength;
-        bool fits;
-    };
-    for (const Case c : {Case{63, true}, Case{64, false}})
-    {
-        SCOPED_TRACE(c.nameLength);
-        const Folder folder(0, std::wstring(c.nameLength - 4, L'n') + L".exe");
-        const ChildRun run = folder.Start(L"wer");
-        const std::string result = run.Fact("wer");
-        if (c.fits)
-        {
-            EXPECT_NE(result, "8007007a");
-            std::cout << "[ platform ] error report answer 0x" << result << "\n";
-            const std::vector<std::string> expected = {
-                TranslatorLine(run, "c0000094"), "SWin32Exception::SendWerReport called.\n",
-                "SWin32Exception::SendWerReport created.\n", "SWin32Exception::SendWerReport exited.\n"};
-            EXPECT_EQ(WithoutWerDetails(run.announcements), expected);
-        }
-        else
-        {
-            EXPECT_EQ(result, "8007007a");
-            const std::vector<std::string> expected = {TranslatorLine(run, "c0000094"),
-                                                       "SWin32Exception::SendWerReport called.\n"};
-            EXPECT_EQ(run.announcements, expected);
-        }
+        EXPECT_EQ(folder.Reports().size(), files);
+        EXPECT_EQ(Joined(run.announcements), TranslatorLine(run, "c0000005") + kReportSteps);
     }
 }
 
 TEST(CrashReport, ThreadsWithoutTheTranslatorKeepTheDefaultBehaviour)
 {
     const Folder folder;
-    const ChildRun untranslated = folder.Start(L"untranslated-thread");
-    EXPECT_EQ(untranslated.Fact("main"), "caught c0000005");
-    EXPECT_EQ(untranslated.exitCode, 0xC0000005u);
+    const ChildRun run = folder.Start(L"untranslated-thread");
+    EXPECT_EQ(run.Fact("main"), "caught c0000005");
+    EXPECT_EQ(run.exitCode, 0xC0000005u);
+}
 
-    const ChildRun uninstalled = folder.Start(L"uninstalled");
-    EXPECT_EQ(uninstalled.Fact("removed"), "translator");
-    EXPECT_EQ(uninstalled.facts.count("main"), 0u);
-    EXPECT_EQ(uninstalled.exitCode, 0xC0000005u);
+TEST(CrashReport, WithoutSinksNothingIsTouchedAndAssertionsStaySilent)
+{
+    const Folder folder;
+    const ChildRun run = folder.Start(L"nosinks");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(folder.Reports().empty());
+    EXPECT_EQ(run.Fact("assert"), "0");
+    // Only the trace lines reach the debugger, cut at 1,023 characters; the last line closes the run.
+    EXPECT_EQ(run.announcements, (std::vector<std::string>{"narrow text 7\n", "wide text 8\n",
+                                                           std::string(1023, 'w') + "debug: |\n"}))
+        << run.output;
 }

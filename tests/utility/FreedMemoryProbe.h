@@ -1,5 +1,5 @@
-// Watches blocks handed back to operator delete in this test executable (which replaces the
-// global allocation functions) and records whether each watched block was all zeros when freed.
+// The utility tests replace the global allocation functions: every block carries its size, so a
+// probe can look at the one block it watches when that block is handed back to operator delete.
 // Single-threaded use only.
 #pragma once
 
@@ -7,6 +7,13 @@
 
 namespace STest
 {
+
+enum class Fate
+{
+    Alive,
+    FreedZeroed,
+    FreedHoldingData,
+};
 
 class FreedMemoryProbe
 {
@@ -16,17 +23,15 @@ public:
     FreedMemoryProbe(const FreedMemoryProbe&) = delete;
     FreedMemoryProbe& operator=(const FreedMemoryProbe&) = delete;
 
-    // Starts watching the block that begins at p (a pointer operator new returned).
-    void Watch(const void* p);
-    bool WasFreed(const void* p) const;
-    bool WasZeroWhenFreed(const void* p) const;
-    size_t FreedSize(const void* p) const;
+    // Starts watching the block that begins at `block` (a pointer operator new returned).
+    void Watch(const void* block);
+
+    const void* m_Block = nullptr;
+    Fate m_Fate = Fate::Alive;
+    size_t m_FreedSize = 0;
 };
 
 // True if the bytes contain no other value than zero.
 bool AllZero(const void* p, size_t bytes);
-
-// True if needle occurs anywhere in the bytes of haystack.
-bool ContainsBytes(const void* haystack, size_t size, const void* needle, size_t needleSize);
 
 } // namespace STest

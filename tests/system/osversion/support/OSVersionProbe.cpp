@@ -7,15 +7,11 @@ int main()
 {
     const S::SOSInfo& info = S::GetOSInfo();
     const S::OSVersionRecord& r = info.record;
-    std::printf("major=%u\nminor=%u\nbuild=%u\nplatform=%u\n", r.major, r.minor, r.build, r.platform);
-    std::printf("trueMajor=%u\ntrueMinor=%u\ntrueBuild=%u\ntruePlatform=%u\n", r.trueMajor, r.trueMinor,
-                r.trueBuild, r.truePlatform);
-    std::printf("servicePackMajor=%u\ntrueServicePackMajor=%u\nproductType=%u\n", r.servicePackMajor,
-                r.trueServicePackMajor, r.productType);
+    std::printf("major=%u\nminor=%u\ntrueMajor=%u\ntrueMinor=%u\ntruePlatform=%u\n", r.major, r.minor,
+                r.trueMajor, r.trueMinor, r.truePlatform);
     std::printf("osPlatform=%u\nosVersion=%u\nosRevision=%llu\n", info.platform.GetValue(),
                 info.version.GetValue(), info.revision.GetValue());
-    std::printf("olderThanVista=%d\n",
-                S::CompareOSVersion(info, S::OSVersionConstant::VistaLineage, S::OSCompare::Less) != 0 ? 1
-                                                                                                       : 0);
+    const bool older = S::CompareOSVersion(info, S::OSVersionConstant::VistaLineage, S::OSCompare::Less) != 0;
+    std::printf("olderThanVista=%d\n", older ? 1 : 0);
     return 0;
 }

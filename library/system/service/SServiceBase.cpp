@@ -1,0 +1,31 @@
+#include "library/system/service/SServiceBase.h"
+
+namespace S
+{
+
+void SServiceHandle::Reset(SC_HANDLE handle) noexcept
+{
+    if (m_Handle != nullptr && m_Handle != handle)
+        CloseServiceHandle(m_Handle);
+    m_Handle = handle;
+}
+
+SServiceBase::SServiceBase(const SString& name, SC_HANDLE handle) : m_Name(name), m_Handle(handle) {}
+
+const wchar_t* SServiceBase::GetName() const noexcept
+{
+    return m_Name.c_str();
+}
+
+void SServiceBase::SetName(const SString& name)
+{
+    m_Name = name;
+}
+
+SResult SServiceBase::Wait(SResult& result, bool, DWORD) noexcept
+{
+    result = m_Handle ? SyncResult::CallFailed : SyncResult::NoHandle;
+    return result;
+}
+
+} // namespace S

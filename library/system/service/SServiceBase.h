@@ -1,0 +1,65 @@
+// The common part of a control-manager connection and an open service: a name and an owned
+// SC_HANDLE, closed when the object goes or is re-initialised.
+// Thread-safety: an object belongs to one thread at a time; separate objects are independent.
+#pragma once
+
+#include "library/system/process/SSyncable.h"
+#include "library/utility/SString.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace S
+{
+
+// Owns one handle of the control manager; closing never fails visibly.
+class SServiceHandle
+{
+public:
+    SServiceHandle() noexcept = default;
+    explicit SServiceHandle(SC_HANDLE handle) noexcept : m_Handle(handle) {}
+    SServiceHandle(const SServiceHandle&) = delete;
+    SServiceHandle& operator=(const SServiceHandle&) = delete;
+    SServiceHandle(SServiceHandle&& other) noexcept : m_Handle(std::exchange(other.m_Handle, nullptr)) {}
+    SServiceHandle& operator=(SServiceHandle&& other) noexcept
+    {
+        if (this != &other)
+            Reset(std::exchange(other.m_Handle, nullptr));
+        return *this;
+    }
+    ~SServiceHandle() { Reset(); }
+
+    SC_HANDLE Get() const noexcept { return m_Handle; }
+    explicit operator bool() const noexcept { return m_Handle != nullptr; }
+    void Reset(SC_HANDLE handle = nullptr) noexcept;
+
+private:
+    SC_HANDLE m_Handle = nullptr;
+};
+
+class SServiceBase : public SSyncable
+{
+public:
+    SServiceBase(const SServiceBase&) = delete;
+    SServiceBase& operator=(const SServiceBase&) = delete;
+    ~SServiceBase() override = default;
+
+    // The service name, empty for the control manager.
+    virtual const wchar_t* GetName() const noexcept;
+    virtual void SetName(const SString& name);
+
+    // The SC_HANDLE in the family's handle slot (null when not open). It is not a kernel object:
+    // Wait gives 0xA0040902 without a handle and 0xA0040910 with one, and calls nothing.
+    HANDLE GetHandle() const noexcept override { return static_cast<HANDLE>(m_Handle.Get()); }
+    SResult Wait(SResult& result, bool alertable, DWORD timeoutMs) noexcept override;
+
+protected:
+    SServiceBase() noexcept = default;
+    SServiceBase(const SString& name, SC_HANDLE handle);
+
+    SString m_Name;
+    SServiceHandle m_Handle;
+};
+
+} // namespace S
