@@ -1,7 +1,8 @@
 // Cost of a job from posting to completion: 100,000 empty jobs posted from one thread, timed until
 // the last one has run, on SThreadPool with one and with two workers, and on the platform's pool
 // (TrySubmitThreadpoolCallback) with the same thread limits and with its defaults. The pieces
-// a job passes through on SThreadPool are timed alone below the totals.
+// a job passes through on SThreadPool are timed alone below the totals, and the cost of waking a
+// sleeping worker is timed with jobs posted one at a time.
 #include "library/system/process/SCriticalSection.h"
 #include "library/system/process/SSemaphore.h"
 #include "library/system/process/SThreadPool.h"
@@ -87,7 +88,7 @@ template <typename Post> double BestSeconds(Completion& completion, Post post)
 
 void Print(const char* what, double seconds)
 {
-    std::printf("%-44s %8.2f us/job %10.0f jobs/s\n", what, seconds * 1e6 / Jobs, Jobs / seconds);
+    std::printf("%-46s %8.2f us/job %10.0f jobs/s\n", what, seconds * 1e6 / Jobs, Jobs / seconds);
 }
 
 double OwnPool(uint32_t workers)
@@ -125,6 +126,81 @@ double PlatformPool(DWORD maxThreads)
     return seconds;
 }
 
+// Jobs posted one at a time to a pool whose threads have gone to sleep: the time from the post to the
+// start of the job, on average. The poster spins on the job's flag, so no kernel wait is timed.
+constexpr int SparseJobs = 300;
+
+struct Wake
+{
+    std::atomic<bool> ran{false};
+    Clock::time_point posted;
+    Clock::duration total{};
+    void Run()
+    {
+        total += Clock::now() - posted;
+        ran.store(true, std::memory_order_release);
+    }
+};
+
+template <typename Post> double WakeMicroseconds(Wake& wake, Post post)
+{
+    wake.total = {};
+    for (int n = 0; n < SparseJobs; ++n)
+    {
+        Sleep(3);
+        wake.ran = false;
+        wake.posted = Clock::now();
+        post();
+        while (!wake.ran.load(std::memory_order_acquire))
+            YieldProcessor();
+    }
+    return std::chrono::duration<double>(wake.total).count() * 1e6 / SparseJobs;
+}
+
+class WakeJob : public S::SThreadPool::Job
+{
+public:
+    explicit WakeJob(Wake& wake) : m_Wake(wake) {}
+    int Run() override
+    {
+        m_Wake.Run();
+        return 0;
+    }
+
+private:
+    Wake& m_Wake;
+};
+
+void CALLBACK WakeCallback(PTP_CALLBACK_INSTANCE, void* context)
+{
+    static_cast<Wake*>(context)->Run();
+}
+
+void SparsePosting()
+{
+    Wake wake;
+    S::SThreadPool pool(1, 0, L"bench", 30'000);
+    const double own = WakeMicroseconds(wake,
+                                        [&]
+                                        {
+                                            S::SResult result;
+                                            pool.PostJob(result, std::make_unique<WakeJob>(wake));
+                                        });
+    std::printf("%-46s %8.2f us/job\n", "SThreadPool, 1 worker asleep: post to start", own);
+
+    TP_CALLBACK_ENVIRON environment;
+    InitializeThreadpoolEnvironment(&environment);
+    PTP_POOL platform = CreateThreadpool(nullptr);
+    SetThreadpoolThreadMaximum(platform, 1);
+    SetThreadpoolThreadMinimum(platform, 1);
+    SetThreadpoolCallbackPool(&environment, platform);
+    const double theirs =
+        WakeMicroseconds(wake, [&] { TrySubmitThreadpoolCallback(&WakeCallback, &wake, &environment); });
+    std::printf("%-46s %8.2f us/job\n", "platform pool, 1 thread asleep: post to start", theirs);
+    CloseThreadpool(platform);
+    DestroyThreadpoolEnvironment(&environment);
+}
+
 // The pieces of one job's way through SThreadPool, each timed alone.
 void Pieces()
 {
@@ -142,7 +218,7 @@ void Pieces()
         semaphore.Release(result, 1);
         semaphore.Wait(result, false, INFINITE);
     }
-    std::printf("%-44s %8.2f us/pair\n", "piece: semaphore release + wait, one thread", perOp(start));
+    std::printf("%-46s %8.2f us/pair\n", "piece: semaphore release + wait, one thread", perOp(start));
 
     // A release that wakes a waiting thread, as a post wakes an idle worker: a round trip is two.
     S::SSemaphore ping;
@@ -165,7 +241,7 @@ void Pieces()
         ping.Release(result, 1);
         pong.Wait(result, false, INFINITE);
     }
-    std::printf("%-44s %8.2f us/wake\n", "piece: semaphore wake of another thread", perOp(start) / 2);
+    std::printf("%-46s %8.2f us/wake\n", "piece: semaphore wake of another thread", perOp(start) / 2);
     echo.join();
 
     S::SCriticalSection lock;
@@ -174,7 +250,7 @@ void Pieces()
     {
         S::SAutoCriticalSection held(lock);
     }
-    std::printf("%-44s %8.2f us/pair\n", "piece: critical section enter + leave", perOp(start));
+    std::printf("%-46s %8.2f us/pair\n", "piece: critical section enter + leave", perOp(start));
 
     Completion completion;
     std::vector<std::unique_ptr<S::SThreadPool::Job>> jobs(Count);
@@ -182,7 +258,7 @@ void Pieces()
     for (auto& job : jobs)
         job = std::make_unique<EmptyJob>(completion);
     jobs.clear();
-    std::printf("%-44s %8.2f us/job\n", "piece: job allocation + deletion", perOp(start));
+    std::printf("%-46s %8.2f us/job\n", "piece: job allocation + deletion", perOp(start));
 }
 
 } // namespace
@@ -199,8 +275,9 @@ int main()
     Print("platform pool (TrySubmit), at most 2 threads", platform2);
     const double platformDefault = PlatformPool(0);
     Print("platform pool (TrySubmit), default pool", platformDefault);
-    std::printf("%-44s %8.2f x\n", "ratio SThreadPool / platform, 1 thread", own1 / platform1);
-    std::printf("%-44s %8.2f x\n", "ratio SThreadPool / platform, 2 threads", own2 / platform2);
+    std::printf("%-46s %8.2f x\n", "ratio SThreadPool / platform, 1 thread", own1 / platform1);
+    std::printf("%-46s %8.2f x\n", "ratio SThreadPool / platform, 2 threads", own2 / platform2);
+    SparsePosting();
     Pieces();
     return 0;
 }

@@ -110,7 +110,7 @@ bool SThreadPool::Refuses(const wchar_t* operation) const
     if (m_Result.Succeeded())
         return false;
     PoolLog(SLogLevel::Error, &m_Result, L"Failed calling thread pool [%s] with function [%s].",
-            m_Name.c_str(), operation);
+            GetName().c_str(), operation);
     return true;
 }
 
