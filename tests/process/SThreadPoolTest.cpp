@@ -358,47 +358,62 @@ TEST_F(SThreadPoolTest, FailingJobsAreReportedAbortedAndTheWorkerGoesOn)
 
 TEST_F(SThreadPoolTest, ManyPostersEveryJobRunsOnce)
 {
-    constexpr int Posters = 8;
-    constexpr int JobsEach = 10'000;
-    const int threadsBefore = CountThreads();
-    std::vector<std::atomic<int>> runs(Posters * JobsEach);
-    std::atomic<int> done{0};
-    std::atomic<int> failures{0};
+    // The short wait limit with pauses between posts makes workers give up their sleep, leave and
+    // be made again while posts arrive: the races of a worker's time-out against a new entry.
+    const struct
     {
-        SThreadPool pool(3, 2, L"stress", 30'000);
-        std::vector<std::thread> posters;
-        for (int p = 0; p < Posters; ++p)
+        DWORD waitLimitMs;
+        int jobsEach;
+        int pauseEvery;
+    } cases[] = {{30'000, 10'000, 0}, {1, 1'500, 25}};
+    constexpr int Posters = 8;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.waitLimitMs);
+        const int threadsBefore = CountThreads();
+        const int total = Posters * c.jobsEach;
+        std::vector<std::atomic<int>> runs(total);
+        std::atomic<int> done{0};
+        std::atomic<int> failures{0};
         {
-            posters.emplace_back(
-                [&, p]
-                {
-                    for (int slot = p * JobsEach; slot < (p + 1) * JobsEach; ++slot)
+            SThreadPool pool(3, 2, L"stress", c.waitLimitMs);
+            std::vector<std::thread> posters;
+            for (int p = 0; p < Posters; ++p)
+            {
+                posters.emplace_back(
+                    [&, p]
                     {
-                        SResult result;
-                        pool.PostJob(result, MakeJob(
-                                                 [&, slot]
-                                                 {
-                                                     ++runs[slot];
-                                                     ++done;
-                                                 }));
-                        failures += result.Failed();
-                    }
-                });
+                        for (int slot = p * c.jobsEach; slot < (p + 1) * c.jobsEach; ++slot)
+                        {
+                            if (c.pauseEvery != 0 && slot % c.pauseEvery == 0)
+                                Sleep(2);
+                            SResult result;
+                            pool.PostJob(result, MakeJob(
+                                                     [&, slot]
+                                                     {
+                                                         ++runs[slot];
+                                                         ++done;
+                                                     }));
+                            failures += result.Failed();
+                        }
+                    });
+            }
+            for (std::thread& poster : posters)
+                poster.join();
+            ASSERT_TRUE(WaitUntil([&] { return done == total; }, 60'000));
+            pool.WaitUntilIdle();
+            EXPECT_EQ(pool.GetQueuedCount(), 0u);
+            EXPECT_LE(pool.GetWorkerCount(), 5u);
+            SResult result;
+            EXPECT_EQ(pool.Stop(result, false), SResult(0));
+            EXPECT_EQ(pool.GetWorkerCount(), 0u);
         }
-        for (std::thread& poster : posters)
-            poster.join();
-        ASSERT_TRUE(WaitUntil([&] { return done == Posters * JobsEach; }, 60'000));
-        pool.WaitUntilIdle();
-        EXPECT_EQ(pool.GetQueuedCount(), 0u);
-        EXPECT_LE(pool.GetWorkerCount(), 5u);
-        SResult result;
-        EXPECT_EQ(pool.Stop(result, false), SResult(0));
-        EXPECT_EQ(pool.GetWorkerCount(), 0u);
+        EXPECT_EQ(failures, 0);
+        EXPECT_EQ(std::count_if(runs.begin(), runs.end(), [](const std::atomic<int>& r) { return r != 1; }),
+                  0);
+        // The workers' threads are gone too, not just counted out.
+        EXPECT_TRUE(WaitUntil([&] { return CountThreads() <= threadsBefore; }));
     }
-    EXPECT_EQ(failures, 0);
-    EXPECT_EQ(std::count_if(runs.begin(), runs.end(), [](const std::atomic<int>& r) { return r != 1; }), 0);
-    // The workers' threads are gone too, not just counted out.
-    EXPECT_TRUE(WaitUntil([&] { return CountThreads() <= threadsBefore; }));
 }
 
 TEST_F(SThreadPoolTest, LoadingAndUnloadingTheAgentMakesNoThread)
