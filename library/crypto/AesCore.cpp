@@ -172,82 +172,51 @@ void AesMakeDecryptionSchedule(const SAesKeySchedule& encryption, SAesKeySchedul
     }
 }
 
-void AesSoftwareEncryptBlock(const uint8_t* in, uint8_t* out, const SAesKeySchedule& keys) noexcept
+namespace
 {
-    const auto& [t0, t1, t2, t3] = EncryptTables;
-    const uint8_t* roundKey = keys.m_RoundKeys[0];
-    uint32_t s0 = LoadBigEndian32(in) ^ LoadBigEndian32(roundKey);
-    uint32_t s1 = LoadBigEndian32(in + 4) ^ LoadBigEndian32(roundKey + 4);
-    uint32_t s2 = LoadBigEndian32(in + 8) ^ LoadBigEndian32(roundKey + 8);
-    uint32_t s3 = LoadBigEndian32(in + 12) ^ LoadBigEndian32(roundKey + 12);
 
+// One cipher over the round tables. Row k of column c comes from column c + k * Shift: ShiftRows
+// for encryption (Shift 1), InvShiftRows for decryption (Shift 3, that is c - k).
+template <size_t Shift>
+void CipherBlock(const uint8_t* in, uint8_t* out, const SAesKeySchedule& keys,
+                 const std::array<WordTable, 4>& tables, const ByteTable& box) noexcept
+{
+    const auto from = [](size_t column, size_t row) { return (column + row * Shift) % 4; };
+    uint32_t state[4];
+#pragma GCC unroll 4
+    for (size_t c = 0; c < 4; ++c)
+        state[c] = LoadBigEndian32(in + 4 * c) ^ LoadBigEndian32(keys.m_RoundKeys[0] + 4 * c);
     for (uint32_t round = 1; round < keys.m_Rounds; ++round)
     {
-        roundKey = keys.m_RoundKeys[round];
-        const uint32_t n0 =
-            t0[Byte(s0, 0)] ^ t1[Byte(s1, 1)] ^ t2[Byte(s2, 2)] ^ t3[Byte(s3, 3)] ^ LoadBigEndian32(roundKey);
-        const uint32_t n1 = t0[Byte(s1, 0)] ^ t1[Byte(s2, 1)] ^ t2[Byte(s3, 2)] ^ t3[Byte(s0, 3)] ^
-                            LoadBigEndian32(roundKey + 4);
-        const uint32_t n2 = t0[Byte(s2, 0)] ^ t1[Byte(s3, 1)] ^ t2[Byte(s0, 2)] ^ t3[Byte(s1, 3)] ^
-                            LoadBigEndian32(roundKey + 8);
-        const uint32_t n3 = t0[Byte(s3, 0)] ^ t1[Byte(s0, 1)] ^ t2[Byte(s1, 2)] ^ t3[Byte(s2, 3)] ^
-                            LoadBigEndian32(roundKey + 12);
-        s0 = n0;
-        s1 = n1;
-        s2 = n2;
-        s3 = n3;
+        const uint8_t* roundKey = keys.m_RoundKeys[round];
+        uint32_t next[4];
+#pragma GCC unroll 4
+        for (size_t c = 0; c < 4; ++c)
+            next[c] = tables[0][Byte(state[from(c, 0)], 0)] ^ tables[1][Byte(state[from(c, 1)], 1)] ^
+                      tables[2][Byte(state[from(c, 2)], 2)] ^ tables[3][Byte(state[from(c, 3)], 3)] ^
+                      LoadBigEndian32(roundKey + 4 * c);
+        std::memcpy(state, next, sizeof state);
     }
+    // The last round has no MixColumns: the row shift and the substitution only.
+    const uint8_t* roundKey = keys.m_RoundKeys[keys.m_Rounds];
+#pragma GCC unroll 4
+    for (size_t c = 0; c < 4; ++c)
+        StoreBigEndian32(out + 4 * c,
+                         Column(box[Byte(state[from(c, 0)], 0)], box[Byte(state[from(c, 1)], 1)],
+                                box[Byte(state[from(c, 2)], 2)], box[Byte(state[from(c, 3)], 3)]) ^
+                             LoadBigEndian32(roundKey + 4 * c));
+}
 
-    // The last round has no MixColumns: SubBytes and ShiftRows only.
-    roundKey = keys.m_RoundKeys[keys.m_Rounds];
-    const auto last = [](uint32_t a, uint32_t b, uint32_t c, uint32_t d)
-    {
-        return Column(Substitution[Byte(a, 0)], Substitution[Byte(b, 1)], Substitution[Byte(c, 2)],
-                      Substitution[Byte(d, 3)]);
-    };
-    StoreBigEndian32(out, last(s0, s1, s2, s3) ^ LoadBigEndian32(roundKey));
-    StoreBigEndian32(out + 4, last(s1, s2, s3, s0) ^ LoadBigEndian32(roundKey + 4));
-    StoreBigEndian32(out + 8, last(s2, s3, s0, s1) ^ LoadBigEndian32(roundKey + 8));
-    StoreBigEndian32(out + 12, last(s3, s0, s1, s2) ^ LoadBigEndian32(roundKey + 12));
+} // namespace
+
+void AesSoftwareEncryptBlock(const uint8_t* in, uint8_t* out, const SAesKeySchedule& keys) noexcept
+{
+    CipherBlock<1>(in, out, keys, EncryptTables, Substitution);
 }
 
 void AesSoftwareDecryptBlock(const uint8_t* in, uint8_t* out, const SAesKeySchedule& keys) noexcept
 {
-    const auto& [t0, t1, t2, t3] = DecryptTables;
-    const uint8_t* roundKey = keys.m_RoundKeys[0];
-    uint32_t s0 = LoadBigEndian32(in) ^ LoadBigEndian32(roundKey);
-    uint32_t s1 = LoadBigEndian32(in + 4) ^ LoadBigEndian32(roundKey + 4);
-    uint32_t s2 = LoadBigEndian32(in + 8) ^ LoadBigEndian32(roundKey + 8);
-    uint32_t s3 = LoadBigEndian32(in + 12) ^ LoadBigEndian32(roundKey + 12);
-
-    // InvShiftRows takes row k of column c from column c - k.
-    for (uint32_t round = 1; round < keys.m_Rounds; ++round)
-    {
-        roundKey = keys.m_RoundKeys[round];
-        const uint32_t n0 =
-            t0[Byte(s0, 0)] ^ t1[Byte(s3, 1)] ^ t2[Byte(s2, 2)] ^ t3[Byte(s1, 3)] ^ LoadBigEndian32(roundKey);
-        const uint32_t n1 = t0[Byte(s1, 0)] ^ t1[Byte(s0, 1)] ^ t2[Byte(s3, 2)] ^ t3[Byte(s2, 3)] ^
-                            LoadBigEndian32(roundKey + 4);
-        const uint32_t n2 = t0[Byte(s2, 0)] ^ t1[Byte(s1, 1)] ^ t2[Byte(s0, 2)] ^ t3[Byte(s3, 3)] ^
-                            LoadBigEndian32(roundKey + 8);
-        const uint32_t n3 = t0[Byte(s3, 0)] ^ t1[Byte(s2, 1)] ^ t2[Byte(s1, 2)] ^ t3[Byte(s0, 3)] ^
-                            LoadBigEndian32(roundKey + 12);
-        s0 = n0;
-        s1 = n1;
-        s2 = n2;
-        s3 = n3;
-    }
-
-    roundKey = keys.m_RoundKeys[keys.m_Rounds];
-    const auto last = [](uint32_t a, uint32_t b, uint32_t c, uint32_t d)
-    {
-        return Column(InverseSubstitution[Byte(a, 0)], InverseSubstitution[Byte(b, 1)],
-                      InverseSubstitution[Byte(c, 2)], InverseSubstitution[Byte(d, 3)]);
-    };
-    StoreBigEndian32(out, last(s0, s3, s2, s1) ^ LoadBigEndian32(roundKey));
-    StoreBigEndian32(out + 4, last(s1, s0, s3, s2) ^ LoadBigEndian32(roundKey + 4));
-    StoreBigEndian32(out + 8, last(s2, s1, s0, s3) ^ LoadBigEndian32(roundKey + 8));
-    StoreBigEndian32(out + 12, last(s3, s2, s1, s0) ^ LoadBigEndian32(roundKey + 12));
+    CipherBlock<3>(in, out, keys, DecryptTables, InverseSubstitution);
 }
 
 } // namespace S
