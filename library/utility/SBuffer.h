@@ -33,37 +33,24 @@ template <typename T, int IsObject = (std::is_trivially_copyable_v<T> ? 0 : 1),
           typename SizeType = unsigned int, unsigned Tag = SBufferTagValue>
 class SBufferT;
 
-// Plain data: the memory is always fully zeroed beyond the live elements it has held.
-template <typename T, typename SizeType, unsigned Tag> class SBufferT<T, 0, SizeType, Tag>
+// The fields, moves and accessors both buffer kinds share; `Release::Free(data, capacity)` gives
+// memory back the kind's way. Detach hands the memory to the caller, who releases it the same way
+// (PlainFree for plain data, delete[] for objects); the count is kept so that the caller can still
+// read how many elements it received, the capacity becomes 0.
+template <typename T, typename SizeType, typename Release> class SBufferStorage
 {
-    static_assert(std::is_trivially_copyable_v<T>, "plain buffers hold trivially copyable data only");
-
 public:
-    SBufferT() noexcept = default;
-    SBufferT(const SBufferT&) = delete;
-    SBufferT& operator=(const SBufferT&) = delete;
-    SBufferT(SBufferT&& other) noexcept
-        : m_pData(std::exchange(other.m_pData, nullptr)), m_Count(std::exchange(other.m_Count, 0)),
-          m_Capacity(std::exchange(other.m_Capacity, 0))
-    {
-    }
-    SBufferT& operator=(SBufferT&& other) noexcept
+    SBufferStorage(const SBufferStorage&) = delete;
+    SBufferStorage& operator=(const SBufferStorage&) = delete;
+    SBufferStorage(SBufferStorage&& other) noexcept { TakeFrom(other); }
+    SBufferStorage& operator=(SBufferStorage&& other) noexcept
     {
         if (this != &other)
         {
             Free();
-            m_pData = std::exchange(other.m_pData, nullptr);
-            m_Count = std::exchange(other.m_Count, 0);
-            m_Capacity = std::exchange(other.m_Capacity, 0);
+            TakeFrom(other);
         }
         return *this;
-    }
-    virtual ~SBufferT() { Free(); }
-
-    SResult Resize(SResult& out, SizeType count, bool keepContents) noexcept
-    {
-        out = ResizeImpl(count, keepContents);
-        return out;
     }
 
     T* GetData() noexcept { return m_pData; }
@@ -72,13 +59,75 @@ public:
     SizeType GetCapacity() const noexcept { return m_Capacity; }
     T& operator[](SizeType i) noexcept { return m_pData[i]; }
     const T& operator[](SizeType i) const noexcept { return m_pData[i]; }
-
-    // Hands the memory (release it with PlainFree) to the caller. The count is kept so that the
-    // caller can still read how many elements it received; the capacity becomes 0.
     T* Detach() noexcept
     {
         m_Capacity = 0;
         return std::exchange(m_pData, nullptr);
+    }
+
+protected:
+    SBufferStorage() noexcept = default;
+    ~SBufferStorage() = default;
+    void Free() noexcept
+    {
+        if (m_pData != nullptr)
+            Release::Free(m_pData, m_Capacity);
+        m_pData = nullptr;
+        m_Count = 0;
+        m_Capacity = 0;
+    }
+
+private:
+    // Takes the other's memory; this one holds none.
+    void TakeFrom(SBufferStorage& other) noexcept
+    {
+        m_pData = std::exchange(other.m_pData, nullptr);
+        m_Count = std::exchange(other.m_Count, 0);
+        m_Capacity = std::exchange(other.m_Capacity, 0);
+    }
+
+protected:
+    T* m_pData = nullptr;
+    SizeType m_Count = 0;
+    SizeType m_Capacity = 0;
+};
+
+struct SBufferPlainRelease
+{
+    template <typename T, typename SizeType> static void Free(T* data, SizeType capacity) noexcept
+    {
+        SecureZero(data, sizeof(T) * static_cast<size_t>(capacity));
+        PlainFree(data);
+    }
+};
+
+struct SBufferObjectRelease
+{
+    template <typename T, typename SizeType> static void Free(T* data, SizeType) noexcept { delete[] data; }
+};
+
+// Plain data: the memory is always fully zeroed beyond the live elements it has held.
+template <typename T, typename SizeType, unsigned Tag>
+class SBufferT<T, 0, SizeType, Tag> : public SBufferStorage<T, SizeType, SBufferPlainRelease>
+{
+    using Storage = SBufferStorage<T, SizeType, SBufferPlainRelease>;
+    using Storage::Free;
+    using Storage::m_Capacity;
+    using Storage::m_Count;
+    using Storage::m_pData;
+
+    static_assert(std::is_trivially_copyable_v<T>, "plain buffers hold trivially copyable data only");
+
+public:
+    SBufferT() noexcept = default;
+    SBufferT(SBufferT&&) noexcept = default;
+    SBufferT& operator=(SBufferT&&) noexcept = default;
+    virtual ~SBufferT() { Free(); }
+
+    SResult Resize(SResult& out, SizeType count, bool keepContents) noexcept
+    {
+        out = ResizeImpl(count, keepContents);
+        return out;
     }
 
 private:
@@ -116,67 +165,28 @@ private:
         m_Capacity = n;
         return 0;
     }
-
-    void Free() noexcept
-    {
-        if (m_pData != nullptr)
-        {
-            SecureZero(m_pData, sizeof(T) * static_cast<size_t>(m_Capacity));
-            PlainFree(m_pData);
-        }
-        m_pData = nullptr;
-        m_Count = 0;
-        m_Capacity = 0;
-    }
-
-    T* m_pData = nullptr;
-    SizeType m_Count = 0;
-    SizeType m_Capacity = 0;
 };
 
 // Class types: an array created with new[] and destroyed element by element with delete[].
-template <typename T, typename SizeType, unsigned Tag> class SBufferT<T, 1, SizeType, Tag>
+template <typename T, typename SizeType, unsigned Tag>
+class SBufferT<T, 1, SizeType, Tag> : public SBufferStorage<T, SizeType, SBufferObjectRelease>
 {
+    using Storage = SBufferStorage<T, SizeType, SBufferObjectRelease>;
+    using Storage::Free;
+    using Storage::m_Capacity;
+    using Storage::m_Count;
+    using Storage::m_pData;
+
 public:
     SBufferT() noexcept = default;
-    SBufferT(const SBufferT&) = delete;
-    SBufferT& operator=(const SBufferT&) = delete;
-    SBufferT(SBufferT&& other) noexcept
-        : m_pData(std::exchange(other.m_pData, nullptr)), m_Count(std::exchange(other.m_Count, 0)),
-          m_Capacity(std::exchange(other.m_Capacity, 0))
-    {
-    }
-    SBufferT& operator=(SBufferT&& other) noexcept
-    {
-        if (this != &other)
-        {
-            Free();
-            m_pData = std::exchange(other.m_pData, nullptr);
-            m_Count = std::exchange(other.m_Count, 0);
-            m_Capacity = std::exchange(other.m_Capacity, 0);
-        }
-        return *this;
-    }
+    SBufferT(SBufferT&&) noexcept = default;
+    SBufferT& operator=(SBufferT&&) noexcept = default;
     virtual ~SBufferT() { Free(); }
 
     SResult Resize(SResult& out, SizeType count, bool keepContents)
     {
         out = ResizeImpl(count, keepContents);
         return out;
-    }
-
-    T* GetData() noexcept { return m_pData; }
-    const T* GetData() const noexcept { return m_pData; }
-    SizeType GetCount() const noexcept { return m_Count; }
-    SizeType GetCapacity() const noexcept { return m_Capacity; }
-    T& operator[](SizeType i) noexcept { return m_pData[i]; }
-    const T& operator[](SizeType i) const noexcept { return m_pData[i]; }
-
-    // Hands the array (release it with delete[]) to the caller; the count is kept.
-    T* Detach() noexcept
-    {
-        m_Capacity = 0;
-        return std::exchange(m_pData, nullptr);
     }
 
 private:
@@ -200,18 +210,6 @@ private:
         m_Capacity = n;
         return 0;
     }
-
-    void Free() noexcept
-    {
-        delete[] m_pData;
-        m_pData = nullptr;
-        m_Count = 0;
-        m_Capacity = 0;
-    }
-
-    T* m_pData = nullptr;
-    SizeType m_Count = 0;
-    SizeType m_Capacity = 0;
 };
 
 } // namespace S
