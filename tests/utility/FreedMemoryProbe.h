@@ -3,35 +3,29 @@
 // Single-threaded use only.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <optional>
 
 namespace STest
 {
 
-enum class Fate
+struct FreedMemoryProbe
 {
-    Alive,
-    FreedZeroed,
-    FreedHoldingData,
-};
-
-class FreedMemoryProbe
-{
-public:
-    FreedMemoryProbe();
-    ~FreedMemoryProbe();
+    static inline FreedMemoryProbe* active = nullptr;
+    explicit FreedMemoryProbe(const void* block) : m_Block(block) { active = this; }
+    ~FreedMemoryProbe() { active = nullptr; }
     FreedMemoryProbe(const FreedMemoryProbe&) = delete;
-    FreedMemoryProbe& operator=(const FreedMemoryProbe&) = delete;
 
-    // Starts watching the block that begins at `block` (a pointer operator new returned).
-    void Watch(const void* block);
-
-    const void* m_Block = nullptr;
-    Fate m_Fate = Fate::Alive;
+    const void* m_Block;
+    std::optional<bool> m_FreedZeroed; // empty while the block lives
     size_t m_FreedSize = 0;
 };
 
-// True if the bytes contain no other value than zero.
-bool AllZero(const void* p, size_t bytes);
+inline bool AllZero(const void* p, size_t bytes)
+{
+    const auto* b = static_cast<const unsigned char*>(p);
+    return std::all_of(b, b + bytes, [](unsigned char c) { return c == 0; });
+}
 
 } // namespace STest
