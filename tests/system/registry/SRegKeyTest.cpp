@@ -49,7 +49,6 @@ TEST_F(SRegKeyTest, MissingKeyRefusedKeyAndMissingValueHaveTheirOwnCodes)
     InitializeAcl(&acl, sizeof(acl), ACL_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE);
     EXPECT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
-    RegCloseKey(locked);
     for (const auto& [sub, expected] : {std::pair{L"does\\not\\exist", SResult(kResultRegistryKeyNotFound)},
                                         std::pair{L"locked", SResult(0x80070005u)}})
     {
@@ -62,9 +61,10 @@ TEST_F(SRegKeyTest, MissingKeyRefusedKeyAndMissingValueHaveTheirOwnCodes)
     EXPECT_STREQ(out.c_str(), L"kept");
     EXPECT_EQ(m_Key.QueryString(L"missing", out, L"fallback").Code(), 0);
     EXPECT_STREQ(out.c_str(), L"fallback");
-    // Errors without a row of their own become the generic failure.
-    EXPECT_EQ(ResultFromWin32Error(2).Unsigned(), 0x80070002u);
-    EXPECT_EQ(ResultFromWin32Error(1000).Unsigned(), 0xA0040406u);
+    EXPECT_EQ(ResultFromWin32Error(1000).Unsigned(), 0xA0040406u) << "no row of its own: the generic failure";
+    SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE); // so that the sandbox can go
+    RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd);
+    RegCloseKey(locked);
 }
 
 TEST_F(SRegKeyTest, QueryStringReadsAnyTypeAsText)
@@ -117,21 +117,21 @@ TEST_F(SRegKeyTest, QueryStringStaysWithinBufferWhileValueGrows)
     writer.join();
 }
 
-TEST_F(SRegKeyTest, SubKeyAndDwordHelpersReportWhichStepFailed)
+TEST_F(SRegKeyTest, DwordReadReportsWhichStepFailedAndKeepsTheValue)
 {
-    EXPECT_EQ(OpenRegistrySubKey(At(L"nope"), SString(L"x"), m_Key, false, true),
-              SResult(kResultRegistryParentNotOpened));
     const DWORD seven = 7;
     STest::RegistrySandbox::SetBytes(HKEY_CURRENT_USER, m_Sandbox.Path() + L"\\x", L"v", REG_DWORD, &seven,
                                      4);
-    // Subkey, value, result, value after (5 is the caller's, kept on failure).
-    for (const auto& [sub, name, expected, after] :
-         {std::tuple{L"x", L"v", SResult(0), 7u},
-          {L"x", L"other", SResult(kResultRegistryDwordNotRead), 5u},
-          {L"missing", L"v", SResult(kResultRegistrySubKeyNotOpened), 5u}})
+    // Parent, subkey, value, result, value after (5 is the caller's).
+    for (const auto& [parent, sub, name, expected, after] :
+         {std::tuple{L"", L"x", L"v", 0u, 7u},
+          {L"", L"x", L"other", kResultRegistryDwordNotRead, 5u},
+          {L"", L"missing", L"v", kResultRegistrySubKeyNotOpened, 5u},
+          {L"nope", L"x", L"v", kResultRegistryParentNotOpened, 5u}})
     {
         uint32_t value = 5;
-        EXPECT_EQ(ReadRegistryDword(false, At(), SString(sub), name, value), expected) << sub << name;
-        EXPECT_EQ(value, after) << sub << name;
+        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), SResult(expected))
+            << sub << name;
+        EXPECT_EQ(value, after) << parent << sub << name;
     }
 }

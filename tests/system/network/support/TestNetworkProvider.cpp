@@ -1,6 +1,5 @@
-// A network provider that lists connected resources chosen by the process it is loaded into: the
-// environment variable LUMERELX_TEST_NET_CONNECTIONS holds one line per resource,
-// "type|local name|remote name|comment", read afresh each time an enumeration is opened.
+// A network provider whose connected resources are the "type|local|remote|comment" lines of the
+// loading process's variable LUMERELX_TEST_NET_CONNECTIONS, read at each opened enumeration.
 #include <windows.h>
 #include <winnetwk.h>
 extern "C"
@@ -63,10 +62,9 @@ extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, 
     return WN_SUCCESS;
 }
 
-// One resource per call. The strings go into the caller's buffer except the comment, which stays
-// in the enumeration (Mpr passes the comment pointer through without copying it). A buffer too
-// small leaves the count as asked, so that Wine's Mpr reports ERROR_MORE_DATA (with a count of 0
-// it would end the enumeration instead).
+// One resource per call, its strings in the caller's buffer except the comment, whose pointer Mpr
+// passes on uncopied. A buffer too small leaves the count as asked: with 0, Wine's Mpr would end the
+// enumeration instead of answering ERROR_MORE_DATA.
 extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer, LPDWORD size)
 {
     auto* enumeration = static_cast<Enumeration*>(handle);
@@ -86,7 +84,6 @@ extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID bu
     auto* resource = static_cast<NETRESOURCEW*>(buffer);
     auto* cursor = reinterpret_cast<wchar_t*>(resource + 1);
     *resource = {};
-    resource->dwScope = RESOURCE_CONNECTED;
     resource->dwType = std::wcstoul(type.c_str(), nullptr, 10);
     resource->lpLocalName = CopyText(cursor, local);
     resource->lpRemoteName = CopyText(cursor, remote);

@@ -1,6 +1,5 @@
-// Prints what version detection sees in its own process on one line: reported and true version,
-// true service pack, platform code, product type and architectures, then the classification and
-// whether the system counts as older than Vista.
+// Prints on one line what version detection sees in this process: the record's main fields, the
+// classification and whether the system counts as older than Vista.
 #include "library/system/osversion/OSVersion.h"
 
 #include <cstdio>
@@ -14,5 +13,4 @@ int main()
                 r.trueMajor, r.trueMinor, r.trueBuild, r.trueServicePackMajor, r.truePlatform, r.productType,
                 r.architecture, r.nativeArchitecture, info.platform.GetValue(), info.version.GetValue(),
                 info.revision.GetValue(), older ? 1 : 0);
-    return 0;
 }
