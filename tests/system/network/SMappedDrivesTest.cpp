@@ -1,126 +1,126 @@
 #include "library/system/network/SMappedDrives.h"
 
+#include "common/ProcessRunner.h"
+#include "common/RegistrySandbox.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
+#include <tuple>
 
-using S::SMappedDrive;
 using S::SMappedDrives;
 using S::SPath;
-using S::SResult;
+using S::SString;
 
 namespace
 {
 
-void AddDrive(SMappedDrives& drives, const wchar_t* local, const wchar_t* remote)
+// The connections the test network provider reports: "type|local|remote|comment" lines.
+const wchar_t Connections[] = L"LUMERELX_TEST_NET_CONNECTIONS";
+
+std::wstring Text(const SString& text)
 {
-    SMappedDrive drive;
-    drive.m_LocalName.Assign(local);
-    drive.m_RemoteName.Assign(remote);
-    SResult result;
-    ASSERT_EQ(drives.Add(result, drive), SResult(0));
+    return {text.c_str(), text.GetLength()};
 }
-
-std::wstring Text(const SPath& path)
-{
-    return {path.c_str(), path.GetLength()};
-}
-
-// Z: is \\srv\share, Y: is a share whose remote name ends in a backslash, P: makes "http:" a
-// drive-letter candidate.
-class MappedDrivesWithList : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        AddDrive(m_Drives, L"Z:", L"\\\\srv\\share");
-        AddDrive(m_Drives, L"Y:", L"\\\\srv\\b\\");
-        AddDrive(m_Drives, L"p:", L"\\\\srv\\p");
-        ASSERT_EQ(S::GetThreadMappedDrives(), nullptr) << "every thread starts without a current list";
-        S::SetThreadMappedDrives(&m_Drives);
-    }
-    void TearDown() override { S::SetThreadMappedDrives(nullptr); }
-
-    SMappedDrives m_Drives;
-};
-
-struct TranslationCase
-{
-    const wchar_t* input;
-    const wchar_t* expected;
-    BOOL translated;
-};
 
 } // namespace
 
-TEST_F(MappedDrivesWithList, RewritesEveryMappedDriveLetterInTheText)
+// Z: is \\srv\share, Y: a remote name ending in a backslash, p: makes "http:" a letter candidate.
+TEST(MappedDrives, RewritesEveryMappedDriveLetterInTheText)
 {
-    const TranslationCase cases[] = {
+    SMappedDrives drives;
+    for (const auto& [local, remote] :
+         {std::pair{L"Z:", L"\\\\srv\\share"}, {L"Y:", L"\\\\srv\\b\\"}, {L"p:", L"\\\\srv\\p"}})
+    {
+        S::SMappedDrive drive;
+        drive.m_LocalName.Assign(local);
+        drive.m_RemoteName.Assign(remote);
+        S::SResult result;
+        ASSERT_EQ(drives.Add(result, drive).Code(), 0);
+    }
+    ASSERT_EQ(S::GetThreadMappedDrives(), nullptr) << "every thread starts without a current list";
+    S::SetThreadMappedDrives(&drives);
+    const std::tuple<const wchar_t*, const wchar_t*, BOOL> cases[] = {
         {L"Z:\\Fonts", L"\\\\srv\\share\\Fonts", TRUE},
         {L"Z:", L"\\\\srv\\share", TRUE},
         {L"Z:\\", L"\\\\srv\\share", TRUE},
         {L"z:\\fonts\\", L"\\\\srv\\share\\fonts\\", TRUE},
-        // A remote name that ends in a backslash gets no second one.
         {L"Y:\\x", L"\\\\srv\\b\\x", TRUE},
         {L"Y:", L"\\\\srv\\b", TRUE},
-        // Several letters in one text.
         {L"copy Z:\\x;Y:\\y P:\\b", L"copy \\\\srv\\share\\x;\\\\srv\\b\\y \\\\srv\\p\\b", TRUE},
         {L"X:\\a;Z:", L"X:\\a;\\\\srv\\share", TRUE},
         {L":Z:\\a", L":\\\\srv\\share\\a", TRUE},
-        // Texts that stay as they are.
-        {L"C:\\Windows\\Fonts", L"C:\\Windows\\Fonts", FALSE},
         {L"Z:foo", L"Z:foo", FALSE},
         {L"Z:/x", L"Z:/x", FALSE},
         {L"http://server/share", L"http://server/share", FALSE},
         {L"Z::", L"Z::", FALSE},
         {L"", L"", FALSE},
     };
-    for (const TranslationCase& c : cases)
+    for (const auto& [input, expected, translated] : cases)
     {
         SPath output(L"stale");
-        EXPECT_EQ(S::TranslateMappedDrives(SPath(c.input), output, nullptr), c.translated) << c.input;
-        EXPECT_EQ(Text(output), c.expected) << c.input;
+        EXPECT_EQ(S::TranslateMappedDrives(SPath(input), output, nullptr), translated) << input;
+        EXPECT_EQ(Text(output), expected) << input;
     }
+    S::SetThreadMappedDrives(S::MappedDrivesOff());
+    SPath output;
+    EXPECT_FALSE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts"), output, nullptr)) << "switched off";
+    S::SetThreadMappedDrives(nullptr);
 }
 
-// Switched off, an empty list, and another thread's list (each thread starts without one).
-TEST_F(MappedDrivesWithList, WithoutACurrentListTheInputStays)
+// Mpr reads the registered network providers once, when it is loaded into a process, and this
+// program imports it: the cases with the test provider run in a process started after registering it.
+TEST(NetworkProvider, MprListsTheTestProvidersConnections)
 {
-    SMappedDrives* seenByOther = &m_Drives;
-    BOOL translatedByOther = TRUE;
-    std::thread other(
-        [&]
-        {
-            seenByOther = S::GetThreadMappedDrives();
-            S::SetThreadMappedDrives(S::MappedDrivesOff());
-            SPath output;
-            translatedByOther = S::TranslateMappedDrives(SPath(L"Z:\\Fonts"), output, nullptr);
-        });
-    other.join();
-    EXPECT_EQ(seenByOther, nullptr);
-    EXPECT_FALSE(translatedByOther);
-    EXPECT_EQ(S::GetThreadMappedDrives(), &m_Drives);
-    SMappedDrives none;
-    for (SMappedDrives* current : {S::MappedDrivesOff(), &none})
-    {
-        S::SetThreadMappedDrives(current);
-        SPath output;
-        EXPECT_FALSE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts"), output, nullptr));
-        EXPECT_EQ(Text(output), L"Z:\\Fonts");
-    }
+    EXPECT_FALSE(SMappedDrives().Refresh(nullptr)) << "the prefix's Wine has no network provider";
+    const wchar_t orderKey[] = L"System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
+    const wchar_t serviceKey[] = L"System\\CurrentControlSet\\Services\\LumerelxTestNet";
+    ASSERT_FALSE(STest::RegistrySandbox::ValueExists(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder"));
+    const std::wstring provider = std::wstring(serviceKey) + L"\\NetworkProvider";
+    STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, provider, L"ProviderPath",
+                                      STest::BinFolder() + L"TestNetworkProvider.dll");
+    STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, provider, L"Name", L"Lumerelx Test Network");
+    STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder", L"LumerelxTestNet");
+    const STest::ProcessResult child = STest::RunProcess(
+        STest::Quote(STest::BinFolder() + L"system_tests.exe") + L" --gtest_filter=MappedDrivesThroughMpr.*",
+        30'000);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, serviceKey);
+    EXPECT_EQ(child.exitCode, 0u) << child.output;
+    EXPECT_NE(child.output.find("[  PASSED  ] 1 test"), std::string::npos) << child.output;
+    EXPECT_EQ(child.output.find("[  SKIPPED ]"), std::string::npos) << child.output;
 }
 
-// Stock Wine has no network provider: the open fails and nothing is listed or translated. (A test
-// process started while the test provider is registered has one; it skips this.)
-TEST(MappedDrives, WithoutNetworkProviderNothingIsListedOrTranslated)
+// Lettered disks only, in order; a remote name nearly filling the 16 KiB buffer is intact. For one
+// too big Wine's Mpr answers ERROR_MORE_DATA without a size: the list ends there, as a failure.
+TEST(MappedDrivesThroughMpr, RefreshListsLetteredDisksUpToAnOversizedAnswer)
 {
-    if (GetModuleHandleW(L"TestNetworkProvider.dll") != nullptr)
-        GTEST_SKIP() << "a network provider is loaded";
+    if (GetModuleHandleW(L"TestNetworkProvider.dll") == nullptr)
+        GTEST_SKIP() << "runs in a process started with the test network provider registered";
+    const std::wstring fits = L"\\\\srv\\" + std::wstring(7990, L'f');
+    const std::wstring connections = L"1|Z:|\\\\srv\\share|first\n1|LPT1:|\\\\srv\\printer|device\n"
+                                     L"1||\\\\srv\\nolocal|no local name\n2|X:|\\\\srv\\print|not a disk\n"
+                                     L"1|1:|\\\\srv\\digit|digit\n1|y:|\\\\srv\\b\\|second\n1|F:|" +
+                                     fits + L"|\n1|W:|\\\\srv\\" + std::wstring(9000, L'x') +
+                                     L"|\n1|V:|\\\\srv\\v|";
+    SetEnvironmentVariableW(Connections, connections.c_str());
     SMappedDrives drives;
     EXPECT_FALSE(drives.Refresh(nullptr));
-    EXPECT_EQ(drives.GetCount(), 0u);
+    ASSERT_EQ(drives.GetCount(), 3u);
+    EXPECT_EQ(std::tuple(Text(drives[0].m_LocalName), Text(drives[0].m_RemoteName),
+                         Text(drives[0].m_Provider), Text(drives[0].m_Comment)),
+              std::tuple(L"Z:", L"\\\\srv\\share", L"Lumerelx Test Network", L"first"));
+    EXPECT_EQ(std::tuple(Text(drives[1].m_LocalName), Text(drives[1].m_RemoteName)),
+              std::tuple(L"y:", L"\\\\srv\\b\\"));
+    EXPECT_EQ(Text(drives[2].m_RemoteName), fits);
+
+    // Without a list of the thread's, each translation asks for the connections of the moment.
+    SetEnvironmentVariableW(Connections, L"1|Z:|\\\\srv\\one|");
     SPath output;
+    EXPECT_TRUE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts;y:\\x"), output, nullptr));
+    EXPECT_EQ(Text(output), L"\\\\srv\\one\\Fonts;y:\\x");
+    SetEnvironmentVariableW(Connections, nullptr);
     EXPECT_FALSE(S::TranslateMappedDrives(SPath(L"Z:\\Fonts"), output, nullptr));
-    EXPECT_EQ(Text(output), L"Z:\\Fonts");
+    EXPECT_TRUE(drives.Refresh(nullptr));
+    EXPECT_EQ(drives.GetCount(), 0u);
 }

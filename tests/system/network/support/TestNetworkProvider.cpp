@@ -1,6 +1,5 @@
-// A network provider that lists connected resources chosen by the process it is loaded into: the
-// environment variable LUMERELX_TEST_NET_CONNECTIONS holds one line per resource,
-// "type|local name|remote name|comment", read afresh each time an enumeration is opened.
+// A network provider whose connected resources are the "type|local|remote|comment" lines of the
+// loading process's variable LUMERELX_TEST_NET_CONNECTIONS, read at each opened enumeration.
 #include <windows.h>
 #include <winnetwk.h>
 extern "C"
@@ -8,6 +7,7 @@ extern "C"
 #include <npapi.h>
 }
 
+#include <array>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -18,39 +18,11 @@ namespace
 
 const wchar_t ProviderName[] = L"Lumerelx Test Network";
 
-struct Connection
-{
-    DWORD type = 0;
-    std::wstring local, remote, comment;
-};
-
 struct Enumeration
 {
-    std::vector<Connection> connections;
+    std::vector<std::array<std::wstring, 4>> connections; // type, local, remote, comment
     size_t next = 0;
 };
-
-std::vector<Connection> ReadConnections()
-{
-    std::wstring text(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", nullptr, 0), L'\0');
-    text.resize(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", text.data(),
-                                        static_cast<DWORD>(text.size())));
-    std::vector<Connection> connections;
-    std::wistringstream lines(text);
-    for (std::wstring line; std::getline(lines, line);)
-    {
-        std::wistringstream fields(line);
-        Connection connection;
-        std::wstring type;
-        std::getline(fields, type, L'|');
-        std::getline(fields, connection.local, L'|');
-        std::getline(fields, connection.remote, L'|');
-        std::getline(fields, connection.comment);
-        connection.type = std::wcstoul(type.c_str(), nullptr, 10);
-        connections.push_back(connection);
-    }
-    return connections;
-}
 
 wchar_t* CopyText(wchar_t*& cursor, const std::wstring& text)
 {
@@ -64,33 +36,35 @@ wchar_t* CopyText(wchar_t*& cursor, const std::wstring& text)
 
 extern "C" DWORD APIENTRY NPGetCaps(DWORD index)
 {
-    switch (index)
-    {
-    case WNNC_SPEC_VERSION:
+    if (index == WNNC_SPEC_VERSION)
         return WNNC_SPEC_VERSION51;
-    case WNNC_NET_TYPE:
+    if (index == WNNC_NET_TYPE)
         return 0x00FE0000; // a net type no real provider uses
-    case WNNC_ENUMERATION:
-        return WNNC_ENUM_LOCAL;
-    default:
-        return 0;
-    }
+    return index == WNNC_ENUMERATION ? WNNC_ENUM_LOCAL : 0;
 }
 
 extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, LPHANDLE handle)
 {
     if (scope != RESOURCE_CONNECTED)
         return WN_NOT_SUPPORTED;
+    const wchar_t* const variable = L"LUMERELX_TEST_NET_CONNECTIONS";
+    std::wstring text(GetEnvironmentVariableW(variable, nullptr, 0), L'\0');
+    text.resize(GetEnvironmentVariableW(variable, text.data(), static_cast<DWORD>(text.size())));
     auto enumeration = std::make_unique<Enumeration>();
-    enumeration->connections = ReadConnections();
+    std::wistringstream lines(text);
+    for (std::wstring line; std::getline(lines, line);)
+    {
+        std::wistringstream fields(line);
+        for (std::wstring& field : enumeration->connections.emplace_back())
+            std::getline(fields, field, L'|');
+    }
     *handle = enumeration.release();
     return WN_SUCCESS;
 }
 
-// One resource per call. The strings go into the caller's buffer except the comment, which stays
-// in the enumeration (Mpr passes the comment pointer through without copying it). A buffer too
-// small leaves the count as asked, so that Wine's Mpr reports ERROR_MORE_DATA (with a count of 0
-// it would end the enumeration instead).
+// One resource per call, its strings in the caller's buffer except the comment, whose pointer Mpr
+// passes on uncopied. A buffer too small leaves the count as asked: with 0, Wine's Mpr would end the
+// enumeration instead of answering ERROR_MORE_DATA.
 extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer, LPDWORD size)
 {
     auto* enumeration = static_cast<Enumeration*>(handle);
@@ -99,10 +73,9 @@ extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID bu
         *count = 0;
         return WN_NO_MORE_ENTRIES;
     }
-    const Connection& connection = enumeration->connections[enumeration->next];
+    const auto& [type, local, remote, comment] = enumeration->connections[enumeration->next];
     const size_t needed =
-        sizeof(NETRESOURCEW) +
-        sizeof(wchar_t) * (connection.local.size() + connection.remote.size() + std::size(ProviderName) + 2);
+        sizeof(NETRESOURCEW) + sizeof(wchar_t) * (local.size() + remote.size() + std::size(ProviderName) + 2);
     if (*size < needed)
     {
         *size = static_cast<DWORD>(needed);
@@ -110,16 +83,12 @@ extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID bu
     }
     auto* resource = static_cast<NETRESOURCEW*>(buffer);
     auto* cursor = reinterpret_cast<wchar_t*>(resource + 1);
-    wchar_t* local = CopyText(cursor, connection.local);
-    wchar_t* remote = CopyText(cursor, connection.remote);
-    *resource = NETRESOURCEW{RESOURCE_CONNECTED,
-                             connection.type,
-                             0,
-                             RESOURCEUSAGE_CONNECTABLE,
-                             local,
-                             remote,
-                             const_cast<wchar_t*>(connection.comment.c_str()),
-                             CopyText(cursor, ProviderName)};
+    *resource = {};
+    resource->dwType = std::wcstoul(type.c_str(), nullptr, 10);
+    resource->lpLocalName = CopyText(cursor, local);
+    resource->lpRemoteName = CopyText(cursor, remote);
+    resource->lpComment = const_cast<wchar_t*>(comment.c_str());
+    resource->lpProvider = CopyText(cursor, ProviderName);
     *count = 1;
     ++enumeration->next;
     return WN_SUCCESS;
