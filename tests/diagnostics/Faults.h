@@ -1,23 +1,10 @@
-// Functions that fault in known ways, shared by the tests and their child programs. Kept out of
-// every interprocedural optimisation so that each fault happens where it is written.
+// Functions that fault in known ways, shared by the tests and their child program; kept out of
+// interprocedural optimisation so that each fault happens where it is written.
 #pragma once
 
-namespace Faults
+struct Faults
 {
-
-[[gnu::noipa]] inline void WriteTo(int* target)
-{
-    *static_cast<volatile int*>(target) = 1;
-}
-
-[[gnu::noipa]] inline int Divide(int dividend, int divisor)
-{
-    return dividend / divisor;
-}
-
-[[gnu::noipa]] inline void IllegalInstruction()
-{
-    asm volatile("ud2");
-}
-
-} // namespace Faults
+    [[gnu::noipa]] static void WriteTo(int* target) { *static_cast<volatile int*>(target) = 1; }
+    [[gnu::noipa]] static int Divide(int dividend, int divisor) { return dividend / divisor; }
+    [[gnu::noipa]] static void IllegalInstruction() { asm volatile("ud2"); }
+};

@@ -1,162 +1,135 @@
-// Crash reports as a crashing process leaves them: each case runs the child program in a folder of
-// its own and inspects its exit code, its debugger announcements and the files beside it.
-#include "diagnostics/ChildProcess.h"
+// Crash reports as a crashing process leaves them: each case copies the child program into a folder
+// of its own, runs one of its modes there and inspects its exit code, its output and its reports.
 #include "library/diagnostics/SException.h"
+#include "library/system/SHandle.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
-using ChildProcess::ChildRun;
-using ChildProcess::Folder;
-using ChildProcess::Narrow;
+namespace fs = std::filesystem;
 
 namespace
 {
 
-// A report's text: UTF-16 without byte-order mark, given back as ASCII.
-std::string ReportText(const std::string& bytes)
+struct ChildRun
 {
-    std::string text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    DWORD exitCode = 0;
+    std::multimap<std::string, std::string> facts;
+    std::map<std::string, std::string> reports; // by name
+    std::string debug;                          // the debugger announcements, each with its line end
+    std::string output;
+
+    std::string Fact(const std::string& key) const
     {
-        EXPECT_EQ(bytes[i + 1], '\0') << "at " << i;
-        text += bytes[i];
+        EXPECT_EQ(facts.count(key), 1u) << key << " in:\n" << output;
+        return facts.count(key) == 0 ? std::string() : facts.find(key)->second;
     }
-    return text;
+};
+
+// Runs a copy of the child in a folder of its own, padded when childPathLength is given so that the
+// child's path has that length, and collects what it left there before removing the folder.
+ChildRun RunChild(const std::wstring& mode, size_t childPathLength = 0)
+{
+    static int serial = 0;
+    wchar_t path[MAX_PATH];
+    std::wstring folder = std::wstring(path, GetTempPathW(MAX_PATH, path)) + L"diag_" +
+                          std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++serial);
+    const size_t plain = folder.size() + wcslen(L"\\child.exe");
+    folder.append(childPathLength > plain ? childPathLength - plain : 0, L'p');
+    fs::create_directory(folder);
+    const fs::path tests(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH)));
+    fs::copy_file(tests.parent_path() / "diagnostics_crash_child.exe", folder + L"\\child.exe");
+
+    ChildRun run;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + folder + L"\\child.exe\" " + mode;
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               folder.c_str(), &startup, &process));
+    const S::SHandle processHandle(process.hProcess);
+    const S::SHandle threadHandle(process.hThread);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    for (const auto& entry : fs::directory_iterator(folder))
+    {
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::string name = entry.path().filename().string();
+        (name == "child.out" ? run.output : run.reports[name]) =
+            std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    run.reports.erase("child.exe");
+    fs::remove_all(folder);
+
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("debug: ", 0) == 0)
+            run.debug += line.substr(7) + "\n";
+        else if (const size_t equals = line.find('='); equals != std::string::npos)
+            run.facts.emplace(line.substr(0, equals), line.substr(equals + 1));
+    return run;
 }
 
-// "child.exe_YYYYMMDD_HHMMSS_mmm<extension>" from the child's "year month day hour minute second
-// millisecond" fact.
-std::wstring ReportName(const ChildRun& run, const std::string& extension)
+// A report's text: UTF-16 without byte-order mark, given back as ASCII.
+std::string Ascii(const std::string& bytes)
 {
-    unsigned t[7] = {};
-    std::istringstream in(run.Fact("time"));
-    for (unsigned& part : t)
-        in >> part;
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "child.exe_%04u%02u%02u_%02u%02u%02u_%03u", t[0], t[1], t[2], t[3],
-                  t[4], t[5], t[6]);
-    const std::string name = stamp + extension;
-    return std::wstring(name.begin(), name.end());
+    const std::wstring_view wide(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    return std::string(wide.begin(), wide.end());
 }
 
-std::string Hex8(const std::string& hex)
+std::string TranslatorLine(const ChildRun& run)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(std::stoull(hex, nullptr, 16)));
-    return text;
-}
-
-std::string TranslatorLine(const ChildRun& run, const std::string& code)
-{
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "SWin32Exception::ExceptionTranslator called. Pid: 0x%08x. Tid: 0x%08x. Code: 0x%s.\n",
-                  static_cast<unsigned>(std::stoul(run.Fact("pid"))),
-                  static_cast<unsigned>(std::stoul(run.Fact("tid"))), code.c_str());
-    return line;
-}
-
-std::string Tail(const ChildRun& run, const std::string& osError)
-{
-    return ". (OS error = " + osError + "). Mini dump file will be created. [PID=" + run.Fact("pid") +
-           ", TID=" + run.Fact("tid") + "]";
-}
-
-const std::string kVersion = "Version: " + Narrow(S::SBuildVersion) + ". ";
-const std::string kReportSteps = "SWin32Exception::GenerateExceptionReport called.\n"
-                                 "SException::CreateExceptionFile called.\n"
-                                 "SException::CreateExceptionFile exited.\n"
-                                 "SWin32Exception::GenerateExceptionReport exited.\n";
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& line : lines)
-        all += line;
-    return all;
+    return "SWin32Exception::ExceptionTranslator called. " + run.Fact("ids") +
+           ". Code: 0xc0000005.\nSWin32Exception::GenerateExceptionReport called.\n"
+           "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n"
+           "SWin32Exception::GenerateExceptionReport exited.\n";
 }
 
 } // namespace
 
-TEST(CrashReport, CaughtAccessViolationLeavesTextReportAndMiniDump)
+TEST(CrashReport, AccessViolationLeavesReportAndMiniDumpAndThreeConcurrentOnesThreeReports)
 {
-    const Folder folder;
-    const ChildRun run = folder.Start(L"caught-dump");
+    const ChildRun run = RunChild(L"dump");
     EXPECT_EQ(run.exitCode, 0x80004005u);
-    EXPECT_EQ(run.Fact("class"), "SWin32AccessViolation");
     EXPECT_EQ(run.Fact("dump"), "0");
-    // The faulting instruction lies at the start of the faulting function.
-    const unsigned long long function = std::stoull(run.Fact("function"), nullptr, 16);
-    const unsigned long long address = std::stoull(run.Fact("address"), nullptr, 16);
-    EXPECT_GE(address, function);
-    EXPECT_LT(address, function + 32);
-
-    const std::wstring name = ReportName(run, "");
-    ASSERT_EQ(folder.Reports(), (std::vector<std::wstring>{name + L".dmp", name + L".txt"}));
-    const std::string expected = kVersion + "Win32 Exception 0xc0000005 (ACCESS_VIOLATION) at address 0x" +
-                                 Hex8(run.Fact("address")) +
-                                 ". Unable to write location: 0x00000010. TST, line 384: "
-                                 "S::SThread::ThreadStart" +
-                                 Tail(run, "1234");
-    EXPECT_EQ(ReportText(folder.ReadFile(name + L".txt")), expected);
-    EXPECT_EQ(run.Fact("log-file"), "Error: " + expected);
-    EXPECT_EQ(run.Fact("log-record"), expected);
-    const std::string dump = folder.ReadFile(name + L".dmp");
+    const std::string stem = run.Fact("stem");
+    ASSERT_EQ(run.reports.count(stem + ".txt") + run.reports.count(stem + ".dmp"), 2u) << run.reports.size();
+    EXPECT_EQ(
+        Ascii(run.reports.at(stem + ".txt")),
+        "Version: " + std::string(std::begin(S::SBuildVersion), std::end(S::SBuildVersion) - 1) +
+            ". Win32 Exception 0xc0000005 (ACCESS_VIOLATION) at address 0x" + run.Fact("address") +
+            ". Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart. (OS error = "
+            "1234). Mini dump file will be created. [PID=" +
+            run.Fact("pid") + ", TID=" + run.Fact("tid") + "]");
+    const std::string& dump = run.reports.at(stem + ".dmp");
     EXPECT_EQ(dump.substr(0, 4), "MDMP");
     EXPECT_GT(dump.size(), 16u * 1024);
-    // The error report is attempted; the steps after its creation depend on the platform.
-    EXPECT_EQ(Joined(run.announcements)
-                  .rfind(TranslatorLine(run, "c0000005") + kReportSteps +
-                             "SWin32Exception::GenerateMiniDump called.\n"
-                             "SException::CreateExceptionFile called.\n"
-                             "SException::CreateExceptionFile exited.\n"
-                             "SWin32Exception::SendWerReport called.\n"
-                             "SWin32Exception::SendWerReport created.\n",
-                         0),
+    // The error report is attempted; what follows its creation depends on the platform.
+    EXPECT_EQ(run.debug.rfind(TranslatorLine(run) + "SWin32Exception::GenerateMiniDump called.\n"
+                                                    "SException::CreateExceptionFile called.\n"
+                                                    "SException::CreateExceptionFile exited.\n"
+                                                    "SWin32Exception::SendWerReport called.\n"
+                                                    "SWin32Exception::SendWerReport created.\n",
+                              0),
               0u)
         << run.output;
-}
-
-TEST(CrashReport, UnknownCodeGetsTheFallbackDescription)
-{
-    const Folder folder;
-    const ChildRun run = folder.Start(L"unknown");
-    EXPECT_EQ(run.Fact("class"), "SWin32Exception");
-    const std::string description =
-        "Win32 Exception 0xe0401234 at address 0x" + Hex8(run.Fact("address")) + ".";
-    const std::wstring name = ReportName(run, ".txt");
-    ASSERT_EQ(folder.Reports(), std::vector<std::wstring>{name});
-    // No stage on this thread, no place and no line: the message and the exception's line stand in.
-    EXPECT_EQ(ReportText(folder.ReadFile(name)),
-              kVersion + description + " (null), line 0: " + description + Tail(run, "87"));
-}
-
-TEST(CrashReport, ConcurrentCrashesInThreeThreadsLeaveThreeFiles)
-{
-    const Folder folder;
-    const ChildRun run = folder.Start(L"concurrent");
-    EXPECT_EQ(run.exitCode, 0u);
-    const std::vector<std::wstring> reports = folder.Reports();
-    ASSERT_EQ(reports.size(), 3u) << run.output;
     std::set<std::string> lines;
-    std::set<std::string> threads;
-    const std::regex tail(R"(, line (\d): concurrent\. .*\[PID=\d+, TID=(\d+)\]$)");
-    for (const std::wstring& name : reports)
+    for (const auto& [name, bytes] : run.reports)
     {
-        EXPECT_TRUE(std::regex_match(Narrow(name), std::regex(R"(child\.exe_\d{8}_\d{6}_\d{3}\.txt)")));
-        const std::string text = ReportText(folder.ReadFile(name));
-        std::smatch match;
-        ASSERT_TRUE(std::regex_search(text, match, tail)) << text;
-        lines.insert(match[1]);
-        threads.insert(match[2]);
+        const std::string text = Ascii(bytes);
+        if (std::smatch match; std::regex_search(text, match, std::regex(R"(, line (\d): concurrent\. )")))
+            lines.insert(match[1]);
     }
     EXPECT_EQ(lines, (std::set<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(threads.size(), 3u);
+    EXPECT_EQ(run.reports.size(), 5u);
 }
 
 TEST(CrashReport, ExecutablePathsOf203CharactersOrMoreGetNoFiles)
@@ -164,32 +137,18 @@ TEST(CrashReport, ExecutablePathsOf203CharactersOrMoreGetNoFiles)
     for (const auto& [length, files] : {std::pair<size_t, size_t>{202, 1}, {203, 0}})
     {
         SCOPED_TRACE(length);
-        const Folder folder(length);
-        const ChildRun run = folder.Start(L"caught");
-        ASSERT_EQ(run.Fact("exelength"), std::to_string(length));
-        EXPECT_EQ(run.exitCode, 0x80004005u);
-        EXPECT_EQ(folder.Reports().size(), files);
-        EXPECT_EQ(Joined(run.announcements), TranslatorLine(run, "c0000005") + kReportSteps);
+        const ChildRun run = RunChild(L"caught", length);
+        EXPECT_EQ(run.reports.size(), files);
+        EXPECT_EQ(run.debug, TranslatorLine(run));
     }
 }
 
-TEST(CrashReport, ThreadsWithoutTheTranslatorKeepTheDefaultBehaviour)
+TEST(CrashReport, WithoutSinksNothingIsLoggedAndAThreadWithoutTheTranslatorCrashes)
 {
-    const Folder folder;
-    const ChildRun run = folder.Start(L"untranslated-thread");
-    EXPECT_EQ(run.Fact("main"), "caught c0000005");
-    EXPECT_EQ(run.exitCode, 0xC0000005u);
-}
-
-TEST(CrashReport, WithoutSinksNothingIsTouchedAndAssertionsStaySilent)
-{
-    const Folder folder;
-    const ChildRun run = folder.Start(L"nosinks");
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(folder.Reports().empty());
+    const ChildRun run = RunChild(L"nosinks");
+    EXPECT_TRUE(run.reports.empty());
     EXPECT_EQ(run.Fact("assert"), "0");
-    // Only the trace lines reach the debugger, cut at 1,023 characters; the last line closes the run.
-    EXPECT_EQ(run.announcements, (std::vector<std::string>{"narrow text 7\n", "wide text 8\n",
-                                                           std::string(1023, 'w') + "debug: |\n"}))
-        << run.output;
+    // Only the trace lines reach the debugger, cut at 1,023 characters; the "|" line closes them.
+    EXPECT_EQ(run.debug, "narrow text 7\nwide text 8\n" + std::string(1023, 'w') + "debug: |\n");
+    EXPECT_EQ(run.exitCode, 0xC0000005u);
 }

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <memory>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,176 +15,181 @@
 namespace
 {
 
-// An exception record and context as the system would hand them over.
-struct FakeException
+// Runs fault with the translator installed on this thread; gives back the class caught and hands the
+// exception to inspect.
+std::string Caught(const std::function<void()>& fault,
+                   const std::function<void(const S::SWin32Exception&)>& inspect = nullptr)
 {
-    EXCEPTION_RECORD record{};
-    CONTEXT context{};
-    EXCEPTION_POINTERS pointers{&record, &context};
-
-    FakeException(DWORD code, uintptr_t address, const std::vector<ULONG_PTR>& parameters)
+    const S::SSeTranslatorFunction previous = S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
+    std::string caught = "nothing";
+    try
     {
-        record.ExceptionCode = code;
-        record.ExceptionAddress = reinterpret_cast<void*>(address);
-        for (ULONG_PTR p : parameters)
-            record.ExceptionInformation[record.NumberParameters++] = p;
-        context.Rip = address;
+        fault();
     }
+    catch (const S::SWin32Exception& e)
+    {
+        caught = e.GetClassName();
+        if (inspect)
+            inspect(e);
+    }
+    S::SetSeTranslator(previous);
+    return caught;
+}
+
+std::vector<std::string> trail; // what unwinding ran, in order
+
+struct Guard
+{
+    std::string name;
+    ~Guard() { trail.push_back(name); }
 };
 
-std::string Narrow(const wchar_t* text)
+[[gnu::noipa]] void Nested(int depth)
 {
-    return std::string(text, text + wcslen(text));
+    Guard g{"level " + std::to_string(depth)};
+    if (depth == 0)
+        return Faults::WriteTo(reinterpret_cast<int*>(0x10));
+    try
+    {
+        Nested(depth - 1);
+    }
+    catch (const std::string&)
+    {
+        trail.push_back("wrong catch");
+    }
+}
+
+// A fault directly in a frame that realigns its stack and has a destructor to run.
+[[gnu::noipa]] void AlignedFrame(volatile int* target)
+{
+    alignas(64) volatile char block[100];
+    block[0] = 1;
+    Guard g{"aligned"};
+    *target = block[0];
+}
+
+// A fault inside a catch block is translated again.
+void FaultInCatch()
+{
+    try
+    {
+        Faults::WriteTo(nullptr);
+    }
+    catch (const S::SWin32AccessViolation&)
+    {
+        Faults::Divide(1, 0);
+    }
 }
 
 } // namespace
 
-TEST(SWin32Exception, CodeNamesCoverTheTableEndsAndUnlistedCodesAreUnknown)
+TEST(SWin32Exception, TranslatedRecordsAreDescribedByCodeAndAccessKindCutAt128)
 {
-    EXPECT_STREQ(S::SWin32Exception::GetCodeName(0x80000001u), "GUARD_PAGE");
-    EXPECT_STREQ(S::SWin32Exception::GetCodeName(0xC00000FDu), "STACK_OVERFLOW");
-    for (DWORD code : {0u, 0x40000015u, 0xC0000007u, 0xC00000FCu, 0xE06D7363u})
-        EXPECT_STREQ(S::SWin32Exception::GetCodeName(code), "<Unknown Win32 exception>") << std::hex << code;
-}
-
-TEST(SWin32Exception, DescriptionsFollowCodeAccessKindAndAreCutAt128)
-{
-    const std::string av = "Win32 Exception 0xc0000005 (ACCESS_VIOLATION) at address 0x00401000. Unable to ";
-    const std::string inPage =
-        "Win32 Exception 0xc0000006 (IN_PAGE_ERROR) at address 0x12345678. Unable to read "
-        "location: 0x00000010. [NTSTATUS code = 0xc000009c]";
-    struct Case
+    const std::string av = "0xc0000005 (ACCESS_VIOLATION) at address 0x00401000. Unable to ";
+    const std::string inPage = "0xc0000006 (IN_PAGE_ERROR) at address 0x12345678. Unable to read location: "
+                               "0x00000010. [NTSTATUS code = 0xc000009c]"; // cut at 128 with the prefix
+    const struct
     {
         DWORD code;
         uintptr_t address;
         std::vector<ULONG_PTR> parameters;
-        std::string description;
-    };
-    const std::vector<Case> cases = {
-        {0xC0000094u,
-         0x7FF612345678u,
-         {},
-         "Win32 Exception 0xc0000094 (INT_DIVIDE_BY_ZERO) at address 0x12345678."},
-        {0xE0401234u, 0x1000u, {7}, "Win32 Exception 0xe0401234 at address 0x00001000."},
-        {0xC0000005u, 0x401000u, {1, 0x10}, av + "write location: 0x00000010."},
-        {0xC0000005u, 0x401000u, {0, 0}, av + "read location: 0x00000000."},
+        std::string description; // after "Win32 Exception "
+    } cases[] = {
+        {0xC0000094u, 0x7FF612345678u, {}, "0xc0000094 (INT_DIVIDE_BY_ZERO) at address 0x12345678."},
+        {0xE0401234u, 0x1000u, {7}, "0xe0401234 at address 0x00001000."},
         {0xC0000005u, 0x401000u, {8, 0xFFFF0000DEADBEEFu}, av + "execute location: 0xdeadbeef."},
-        {0xC0000005u, 0x401000u, {2, 0x20}, av + "access location: 0x00000020."},
         {0xC0000005u, 0x401000u, {}, av + "read location: 0x00000000."},
-        {0xC0000006u, 0x12345678u, {0, 0x10, 0xC000009Cu}, inPage.substr(0, 128)},
+        {0xC0000006u, 0x12345678u, {0, 0x10, 0xC000009Cu}, inPage},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.description);
-        FakeException fake(c.code, c.address, c.parameters);
-        std::unique_ptr<S::SWin32Exception> e;
-        if (c.code == 0xC0000005u)
-            e = std::make_unique<S::SWin32AccessViolation>(&fake.pointers);
-        else if (c.code == 0xC0000006u)
-            e = std::make_unique<S::SWin32InPageError>(&fake.pointers);
-        else
-            e = std::make_unique<S::SWin32Exception>(&fake.pointers);
-        EXPECT_EQ(Narrow(e->GetDescription()), c.description);
-        EXPECT_EQ(std::string(e->what()), c.description);
-        EXPECT_EQ(e->Unsigned(), c.code);
+        EXCEPTION_RECORD record{
+            c.code, 0, nullptr, reinterpret_cast<void*>(c.address), static_cast<DWORD>(c.parameters.size()),
+            {}};
+        std::copy(c.parameters.begin(), c.parameters.end(), record.ExceptionInformation);
+        CONTEXT context{};
+        EXCEPTION_POINTERS pointers{&record, &context};
+        const std::string expected = ("Win32 Exception " + c.description).substr(0, 128);
+        Caught([&] { S::SWin32Exception::ExceptionTranslator(c.code, &pointers); },
+               [&](const S::SWin32Exception& e)
+               {
+                   EXPECT_EQ(std::wstring(e.GetDescription()),
+                             std::wstring(expected.begin(), expected.end()));
+                   EXPECT_EQ(e.what(), expected);
+                   EXPECT_EQ(e.Unsigned(), c.code);
+               });
     }
 }
 
-TEST(SWin32Exception, CopiedRecordsOutliveTheSystemsAndStageTextIsPerThread)
-{
-    auto fake = std::make_unique<FakeException>(0xC0000005u, 0x1234u, std::vector<ULONG_PTR>{1, 0x10});
-    const S::SWin32AccessViolation borrowed(&fake->pointers);
-    EXPECT_EQ(borrowed.GetExceptionPointers()->ExceptionRecord, &fake->record);
-    auto copied =
-        std::make_unique<S::SWin32AccessViolation>(&fake->pointers, S::SWin32Exception::Records::Copied);
-    const S::SWin32AccessViolation copyOfCopy = *copied;
-    copied.reset();
-    fake.reset();
-    const EXCEPTION_POINTERS* pointers = copyOfCopy.GetExceptionPointers();
-    EXPECT_EQ(pointers->ExceptionRecord->ExceptionInformation[1], 0x10u);
-    EXPECT_EQ(pointers->ContextRecord->Rip, 0x1234u);
-
-    S::SWin32Exception::SetThreadStage(L"TST");
-    const wchar_t* seen = L"unset";
-    std::thread([&] { seen = S::SWin32Exception::GetThreadStage(); }).join();
-    EXPECT_EQ(seen, nullptr);
-    SetLastError(4321);
-    EXPECT_STREQ(S::SWin32Exception::GetThreadStage(), L"TST");
-    EXPECT_EQ(GetLastError(), 4321u); // reading the stage leaves the last error for the report
-    S::SWin32Exception::SetThreadStage(nullptr);
-}
-
-TEST(SWin32Exception, TranslatorIsPerThreadAndThrowsTheClassThatFitsTheFault)
+TEST(SSeTranslator, IsPerThreadAndUnwindsRealFaultsFromTheirInstructionThroughNestedFrames)
 {
     EXPECT_EQ(S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator), nullptr);
     S::SSeTranslatorFunction onOtherThread = &S::SWin32Exception::ExceptionTranslator;
     std::thread([&] { onOtherThread = S::GetSeTranslator(); }).join();
     EXPECT_EQ(onOtherThread, nullptr);
+    EXPECT_EQ(S::SetSeTranslator(nullptr), &S::SWin32Exception::ExceptionTranslator);
 
-    struct Case
+    const auto at = [](auto* function) { return reinterpret_cast<uintptr_t>(function); };
+    const struct
     {
         const char* className;
         DWORD code;
         void (*fault)();
-        const void* function; // where the faulting instruction lies; null for a raised exception
+        uintptr_t function; // that holds the faulting instruction; 0: not checked
+    } cases[] = {
+        {"SWin32AccessViolation", 0xC0000005u, [] { Nested(2); }, at(&Faults::WriteTo)},
+        {"SWin32AccessViolation", 0xC0000005u, [] { AlignedFrame(reinterpret_cast<int*>(0x10)); }, 0},
+        {"SWin32Exception", 0xC0000094u, &FaultInCatch, at(&Faults::Divide)},
+        {"SWin32Exception", 0xC000001Du, &Faults::IllegalInstruction, at(&Faults::IllegalInstruction)},
     };
-    const Case cases[] = {
-        {"SWin32AccessViolation", 0xC0000005u, [] { Faults::WriteTo(reinterpret_cast<int*>(0x10)); },
-         reinterpret_cast<const void*>(&Faults::WriteTo)},
-        {"SWin32InPageError", 0xC0000006u,
-         []
-         {
-             const ULONG_PTR parameters[3] = {0, 0x2000, 0xC000009Cu};
-             RaiseException(0xC0000006u, 0, 3, parameters);
-         },
-         nullptr},
-        {"SWin32Exception", 0xC0000094u, [] { Faults::Divide(1, 0); },
-         reinterpret_cast<const void*>(&Faults::Divide)},
-        {"SWin32Exception", 0xC000001Du, &Faults::IllegalInstruction,
-         reinterpret_cast<const void*>(&Faults::IllegalInstruction)},
-    };
-    for (const Case& c : cases)
+    trail.clear();
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.className);
-        std::string caughtAs;
-        const auto check = [&](const S::SWin32Exception& e, const char* clause)
+        const auto inspect = [&](const S::SWin32Exception& e)
         {
-            caughtAs = clause;
-            EXPECT_STREQ(e.GetClassName(), clause);
             EXPECT_EQ(e.Unsigned(), c.code);
             // Stack use after the catch must not disturb the exception's records.
             volatile char scratch[8192];
-            for (size_t i = 0; i < sizeof scratch; ++i)
-                scratch[i] = static_cast<char>(0xA5);
+            for (volatile char& s : scratch)
+                s = static_cast<char>(0xA5);
             const EXCEPTION_POINTERS* pointers = e.GetExceptionPointers();
             const auto address = reinterpret_cast<uintptr_t>(pointers->ExceptionRecord->ExceptionAddress);
-            if (c.function == nullptr)
-                return;
             EXPECT_EQ(pointers->ContextRecord->Rip, address);
-            const auto start = reinterpret_cast<uintptr_t>(c.function);
-            EXPECT_GE(address, start);
-            EXPECT_LT(address, start + 32);
+            EXPECT_EQ(pointers->ExceptionRecord->ExceptionInformation[1], c.code == 0xC0000005u ? 0x10u : 0u);
+            EXPECT_TRUE(c.function == 0 || (address >= c.function && address < c.function + 32)) << address;
         };
-        try
-        {
-            c.fault();
-        }
-        catch (const S::SWin32InPageError& e)
-        {
-            check(e, "SWin32InPageError");
-            EXPECT_EQ(e.GetExceptionPointers()->ExceptionRecord->ExceptionInformation[2], 0xC000009Cu);
-        }
-        catch (const S::SWin32AccessViolation& e)
-        {
-            check(e, "SWin32AccessViolation");
-            EXPECT_EQ(e.GetExceptionPointers()->ExceptionRecord->ExceptionInformation[0], 1u);
-            EXPECT_EQ(e.GetExceptionPointers()->ExceptionRecord->ExceptionInformation[1], 0x10u);
-        }
-        catch (const S::SWin32Exception& e)
-        {
-            check(e, "SWin32Exception");
-        }
-        EXPECT_EQ(caughtAs, c.className);
+        EXPECT_EQ(Caught(c.fault, inspect), c.className);
     }
-    EXPECT_EQ(S::SetSeTranslator(nullptr), &S::SWin32Exception::ExceptionTranslator);
+    EXPECT_EQ(trail, (std::vector<std::string>{"level 0", "level 1", "level 2", "aligned"}));
+}
+
+TEST(SSeTranslator, ConcurrentThreadsFaultManyTimesAndKeepTheirValues)
+{
+    long long expected = 0;
+    for (int i = 0; i < 200; ++i)
+        expected += i % 5 == 0 ? -i : i / (i % 5);
+    std::array<long long, 4> sums{};
+    std::vector<std::thread> threads;
+    for (long long& sum : sums)
+        threads.emplace_back(
+            [&sum]
+            {
+                S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
+                long long total = 0; // lives in a callee-saved register or the frame across the faults
+                for (int i = 0; i < 200; ++i)
+                    try
+                    {
+                        total += Faults::Divide(i, i % 5);
+                    }
+                    catch (const S::SWin32Exception& e)
+                    {
+                        total -= e.Unsigned() == 0xC0000094u ? i : 1000000;
+                    }
+                sum = total;
+            });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(sums, (std::array<long long, 4>{expected, expected, expected, expected}));
 }

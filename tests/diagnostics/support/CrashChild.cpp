@@ -1,7 +1,6 @@
-// The child program of the diagnostics tests. Each mode crashes, reports or logs in one way; the
-// tests copy this program into a folder of their own (reports land beside it) and read its exit
-// code and standard output. Every debugger announcement the process makes is copied to
-// standard output as a line "debug: <text>", other facts as "<key>=<value>" lines.
+// The child program of the crash-report tests: each mode faults, reports or logs in one way. The
+// tests copy it into a folder of their own and start it there; reports land beside it, and its
+// "<key>=<value>" facts and every debugger announcement ("debug: <text>") go to "child.out".
 #include "diagnostics/Faults.h"
 #include "library/diagnostics/Log.h"
 #include "library/diagnostics/SAssert.h"
@@ -11,6 +10,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -19,170 +19,62 @@
 namespace
 {
 
-void WriteOut(const std::string& text)
+void Out(const std::string& text)
 {
+    // Appends whole writes, also from several threads, and keeps them when the process crashes.
+    static const HANDLE file = CreateFileW(L"child.out", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
-              nullptr);
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-void Fact(const char* key, const std::string& value)
+template <typename... Args> void Fact(const char* key, const char* format, Args... args)
 {
-    WriteOut(std::string(key) + "=" + value + "\n");
-}
-
-std::string Hex(unsigned long long value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%llx", value);
-    return text;
-}
-
-std::string Narrow(const wchar_t* text)
-{
-    std::string narrow;
-    for (; *text != L'\0'; ++text)
-        narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return narrow;
+    char text[128];
+    std::snprintf(text, sizeof text, format, args...);
+    Out(std::string(key) + "=" + text + "\n");
 }
 
 // Debugger output reaches a process without a debugger as an exception that the output routine
-// handles itself; a vectored handler sees it first and copies the text.
+// handles itself; a vectored handler sees it first.
 LONG CALLBACK CopyDebugOutput(EXCEPTION_POINTERS* pointers)
 {
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-    if (record.NumberParameters < 2)
-        return EXCEPTION_CONTINUE_SEARCH;
-    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C)
-        WriteOut("debug: " + std::string(reinterpret_cast<const char*>(record.ExceptionInformation[1])));
-    else if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
-        WriteOut("debug: " + Narrow(reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1])));
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C && record.NumberParameters >= 2)
+        Out("debug: " + std::string(reinterpret_cast<const char*>(record.ExceptionInformation[1])));
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Sinks that show what reaches the log: each message becomes a fact.
-class FactSinks : public S::IFileLogSink, public S::ILogRecordSink
-{
-public:
-    int GetLevelMask() const noexcept override { return 0; }
-    void WriteLine(const wchar_t* levelText, const S::SString& message) noexcept override
-    {
-        Fact("log-file", Narrow(levelText) + ": " + Narrow(message.c_str()));
-    }
-    void Post(const S::SLogRecord& record) override { Fact("log-record", Narrow(record.message.c_str())); }
-};
-
-// What SThread's start wrapper does for its threads.
-void InstallCrashHandling(bool withStage)
+// A write to 0x10 on a thread set up like SThread's, reported as SThread's catch block reports it;
+// with a minidump, its facts are told.
+void Crash(const char* place, uint32_t line, bool withDump)
 {
     S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
-    if (withStage)
-        S::SWin32Exception::SetThreadStage(L"TST");
-}
-
-std::string TimeFact(const SYSTEMTIME& t)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%u %u %u %u %u %u %u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                  t.wSecond, t.wMilliseconds);
-    return text;
-}
-
-void DescribeCaught(const S::SWin32Exception& e)
-{
-    Fact("class", e.GetClassName());
-    Fact("address",
-         Hex(reinterpret_cast<uintptr_t>(e.GetExceptionPointers()->ExceptionRecord->ExceptionAddress)));
-    Fact("time", TimeFact(e.GetTime()));
-}
-
-// A fault on a thread set up like SThread's, reported as SThread's catch block does.
-int CaughtAccessViolation(bool withDump)
-{
-    InstallCrashHandling(true);
-    Fact("function", Hex(reinterpret_cast<uintptr_t>(&Faults::WriteTo)));
+    S::SWin32Exception::SetThreadStage(L"TST");
     try
     {
         Faults::WriteTo(reinterpret_cast<int*>(0x10));
     }
     catch (const S::SWin32Exception& e)
     {
-        DescribeCaught(e);
         SetLastError(1234);
-        e.GenerateExceptionReport("S::SThread::ThreadStart", 384);
-        if (withDump)
-        {
-            S::SResult result;
-            S::SWin32Exception::GenerateMiniDump(e.GetExceptionPointers(), &e.GetTime(), result);
-            Fact("dump", Hex(result.Unsigned()));
-        }
+        e.GenerateExceptionReport(place, line);
+        if (!withDump)
+            return;
+        const SYSTEMTIME& t = e.GetTime();
+        const EXCEPTION_POINTERS* pointers = e.GetExceptionPointers();
+        S::SResult result;
+        Fact("dump", "%x", S::SWin32Exception::GenerateMiniDump(pointers, &t, result).Unsigned());
+        Fact("address", "%08x",
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointers->ExceptionRecord->ExceptionAddress)));
+        Fact("stem", "child.exe_%04u%02u%02u_%02u%02u%02u_%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+             t.wMinute, t.wSecond, t.wMilliseconds);
     }
-    return static_cast<int>(0x80004005u);
 }
 
-// A code outside the name table, on a thread without a stage text, reported as the top-level
-// filter reports: without place and line.
-int CaughtUnknownCode()
-{
-    InstallCrashHandling(false);
-    try
-    {
-        RaiseException(0xE0401234u, 0, 0, nullptr);
-    }
-    catch (const S::SWin32Exception& e)
-    {
-        DescribeCaught(e);
-        SetLastError(87);
-        e.GenerateExceptionReport(nullptr, 0);
-    }
-    return 0;
-}
-
-int ConcurrentCrashes()
-{
-    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::vector<std::thread> threads;
-    for (int n = 0; n < 3; ++n)
-        threads.emplace_back(
-            [start, n]
-            {
-                InstallCrashHandling(true);
-                WaitForSingleObject(start, INFINITE);
-                try
-                {
-                    Faults::WriteTo(reinterpret_cast<int*>(0x10));
-                }
-                catch (const S::SWin32Exception& e)
-                {
-                    e.GenerateExceptionReport("concurrent", static_cast<uint32_t>(n + 1));
-                }
-            });
-    SetEvent(start);
-    for (std::thread& t : threads)
-        t.join();
-    CloseHandle(start);
-    return 0;
-}
-
-// The translating thread catches its fault; a thread without the translator crashes the process.
-int UntranslatedThread()
-{
-    InstallCrashHandling(true);
-    try
-    {
-        Faults::WriteTo(nullptr);
-    }
-    catch (const S::SWin32AccessViolation& e)
-    {
-        Fact("main", "caught " + Hex(e.Unsigned()));
-    }
-    std::thread([] { Faults::WriteTo(nullptr); }).join();
-    Fact("main", "survived");
-    return 0;
-}
-
-// No sink is installed: every front end must return before it formats anything, so arguments
-// that would fault when read are never read.
+// No sink is installed: every front end must return before formatting, so arguments that would
+// fault when read are never read. Then a thread without the translator crashes the process although
+// the main thread has one.
 int WithoutSinks()
 {
     const auto* unreadable = reinterpret_cast<const wchar_t*>(16);
@@ -193,12 +85,14 @@ int WithoutSinks()
     S::LogRecord(L"no record sink %s", unreadable);
     S::LogError(L"no file sink %s", unreadable);
     S::LogDebug(L"no file sink %s", unreadable);
-    Fact("assert",
-         std::to_string(S::ReportAssertion(S::AssertionReportType, L"f", 1, nullptr, L"a != %d", 0)));
+    Fact("assert", "%d", S::ReportAssertion(S::AssertionReportType, L"f", 1, nullptr, L"a%d", 0));
     S::TraceLogInstance.Trace("narrow %s %d\n", "text", 7);
     S::TraceLogInstance.Trace(L"wide %s %d\n", L"text", 8);
     S::TraceLogInstance.Trace(L"%s", std::wstring(1500, L'w').c_str());
     OutputDebugStringA("|\n");
+
+    S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
+    std::thread([] { Faults::WriteTo(nullptr); }).join();
     return 0;
 }
 
@@ -211,24 +105,21 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"nosinks")
         return WithoutSinks();
-    static FactSinks sinks;
-    S::InstallFileLogSink(&sinks);
-    S::InstallLogRecordSink(&sinks);
-    wchar_t executable[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
-    Fact("exelength", std::to_string(length));
-    Fact("pid", std::to_string(GetCurrentProcessId()));
-    Fact("tid", std::to_string(GetCurrentThreadId()));
-    if (mode == L"caught")
-        return CaughtAccessViolation(false);
-    if (mode == L"caught-dump")
-        return CaughtAccessViolation(true);
-    if (mode == L"unknown")
-        return CaughtUnknownCode();
-    if (mode == L"concurrent")
-        return ConcurrentCrashes();
-    if (mode == L"untranslated-thread")
-        return UntranslatedThread();
-    Fact("error", "unknown mode");
-    return 2;
+    Fact("pid", "%lu", GetCurrentProcessId());
+    Fact("tid", "%lu", GetCurrentThreadId());
+    Fact("ids", "Pid: 0x%08lx. Tid: 0x%08lx", GetCurrentProcessId(), GetCurrentThreadId());
+    Crash("S::SThread::ThreadStart", 384, mode == L"dump");
+    std::atomic<int> ready{0}; // then three threads crash at once
+    std::vector<std::thread> threads;
+    for (uint32_t n = 1; n <= 3 && mode == L"dump"; ++n)
+        threads.emplace_back(
+            [&ready, n]
+            {
+                for (++ready; ready < 3;)
+                    std::this_thread::yield();
+                Crash("concurrent", n, false);
+            });
+    for (std::thread& t : threads)
+        t.join();
+    return static_cast<int>(0x80004005u);
 }
