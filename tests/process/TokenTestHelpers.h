@@ -74,10 +74,6 @@ public:
         DestroyWindow(m_Window);
         UnregisterClassW(L"Progman", nullptr);
     }
-    bool IsFound() const
-    {
-        return m_Window != nullptr && FindWindowW(L"Progman", L"Program Manager") == m_Window;
-    }
 
 private:
     HWND m_Window = nullptr;

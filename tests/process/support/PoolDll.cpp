@@ -1,5 +1,5 @@
-// A DLL with a pool among its globals, and one export that gives that pool a job which never ends,
-// so that the process ends (or the DLL is unloaded) while the pool has a live worker.
+// A DLL with a pool among its globals and one export that gives the pool a job which never ends,
+// so that the process ends while the pool has a live worker.
 #include "library/system/process/SThreadPool.h"
 
 #include <windows.h>
@@ -9,19 +9,15 @@ namespace
 
 S::SThreadPool g_Pool(1, 0, L"DllPool", 30000);
 
-class EndlessJob : public S::SThreadPool::Job
+struct EndlessJob : S::SThreadPool::Job
 {
-public:
-    explicit EndlessJob(HANDLE started) : m_Started(started) {}
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr); // lives as long as the process
     int Run() override
     {
-        SetEvent(m_Started);
+        SetEvent(started);
         Sleep(INFINITE);
         return 0;
     }
-
-private:
-    HANDLE m_Started;
 };
 
 } // namespace
@@ -29,11 +25,11 @@ private:
 // Posts the endless job and returns once it runs; the pool's result code.
 extern "C" __declspec(dllexport) int PostEndlessJob()
 {
-    const HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto job = std::make_unique<EndlessJob>();
+    const HANDLE started = job->started;
     S::SResult result;
-    g_Pool.PostJob(result, std::make_unique<EndlessJob>(started));
+    g_Pool.PostJob(result, std::move(job));
     if (result.Succeeded() && WaitForSingleObject(started, 10'000) != WAIT_OBJECT_0)
         result = static_cast<int>(WAIT_TIMEOUT);
-    // The job keeps the handle; it lives as long as the process.
     return result.Code();
 }
