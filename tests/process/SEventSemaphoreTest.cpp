@@ -64,7 +64,8 @@ TEST(SEvent, NamesUniqueNamedAndExisting)
     ASSERT_GE(a, 0) << first.GetName().c_str();
     EXPECT_EQ(static_cast<uint32_t>(SerialOf(second.GetName(), L"SyncTestEvent") - a), 1u);
     ASSERT_EQ(anonymous.Create(result, SString(), true, false, true, false, nullptr).Code(), 0);
-    EXPECT_GE(SerialOf(anonymous.GetName(), L"ANONYMOUS"), 0) << anonymous.GetName().c_str();
+    EXPECT_EQ(static_cast<uint32_t>(SerialOf(anonymous.GetName(), L"ANONYMOUS") - a), 2u)
+        << anonymous.GetName().c_str();
     ASSERT_EQ(unnamed.Create(result, SString(L"x"), true, true, true, false, nullptr).Code(), 0);
     EXPECT_TRUE(unnamed.GetName().IsEmpty()) << "unnamed wins over unique";
 

@@ -10,27 +10,38 @@ using namespace S;
 using namespace ThreadTest;
 using testing::HasSubstr;
 
-TEST(SThread, ProcedureResultIsExitCodeAndBirthAndEndAreLogged)
+TEST(SThread, ExitCodeIsTheProcedureResultOrTheTerminationCodeAndTheLogSaysWhich)
 {
     LogCapture log;
-    SThread thread;
+    SThread thread, doomed;
     SResult result;
     DWORD id = 0;
     ASSERT_EQ(thread.Create(
                   result, L"seven", [](void*) -> unsigned { return 7; }, nullptr, 0, 0, nullptr, &id),
               SResult(0));
     EXPECT_EQ(thread.GetThreadId(), id);
-    ASSERT_EQ(thread.Wait(result, false, 10'000), SResult(0));
-    DWORD exitCode = 0;
-    EXPECT_EQ(thread.GetExitCode(result, exitCode), SResult(0));
-    EXPECT_EQ(exitCode, 7u);
+    Gate never;
+    const auto waitForGate = [](void* gate) -> unsigned { return static_cast<Gate*>(gate)->Wait() ? 0 : 1; };
+    ASSERT_EQ(doomed.Create(result, L"doomed", waitForGate, &never), SResult(0));
+    ASSERT_TRUE(log.WaitFor(L"Purpose: doomed."));
+    EXPECT_EQ(doomed.Terminate(result, 5), SResult(0));
+    for (auto [which, code] : {std::pair{&thread, 7u}, std::pair{&doomed, 5u}})
+    {
+        ASSERT_EQ(which->Wait(result, false, 10'000), SResult(0));
+        DWORD exitCode = 0;
+        EXPECT_EQ(which->GetExitCode(result, exitCode), SResult(0));
+        EXPECT_EQ(exitCode, code);
+    }
     wchar_t parent[16];
     std::swprintf(parent, 16, L"%5lu", GetCurrentThreadId());
-    EXPECT_EQ(log.Count(std::wstring(L"Thread created. Purpose: seven. Parent thread: ") + parent + L"."),
-              1u);
+    EXPECT_EQ(
+        log.Matching(std::wstring(L"Thread created. Purpose: seven. Parent thread: ") + parent + L".").size(),
+        1u);
     const auto ended = log.Matching(L"Thread ended with exit code 0x00000007 [purpose: seven]");
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0].level, 48); // the file route's Debug lines
+    EXPECT_EQ(log.Matching(L"Thread forcibly terminated with exit code 5 [purpose: doomed]").size(), 1u);
+    EXPECT_EQ(log.Matching(L"[purpose: doomed]").size(), 1u); // it never reached the end of its start wrapper
 }
 
 TEST(SThread, WithoutHandleOperationsReportItAndLeaveOutputsAlone)
@@ -62,24 +73,6 @@ TEST(SThread, WithoutHandleOperationsReportItAndLeaveOutputsAlone)
     EXPECT_STREQ(thread.GetPurpose(), L"<not specified>");
 }
 
-TEST(SThread, TerminatedThreadIsLoggedAsSuch)
-{
-    LogCapture log;
-    Gate never;
-    SThread thread;
-    SResult result;
-    const auto waitForGate = [](void* gate) -> unsigned { return static_cast<Gate*>(gate)->Wait() ? 0 : 1; };
-    ASSERT_EQ(thread.Create(result, L"doomed", waitForGate, &never), SResult(0));
-    ASSERT_TRUE(log.WaitFor(L"Purpose: doomed."));
-    EXPECT_EQ(thread.Terminate(result, 5), SResult(0));
-    ASSERT_EQ(thread.Wait(result, false, 10'000), SResult(0));
-    DWORD exitCode = 0;
-    thread.GetExitCode(result, exitCode);
-    EXPECT_EQ(exitCode, 5u);
-    EXPECT_EQ(log.Count(L"Thread forcibly terminated with exit code 5 [purpose: doomed]"), 1u);
-    EXPECT_EQ(log.Count(L"Thread ended"), 0u); // it never reached the end of its start wrapper
-}
-
 // An access violation, an SException and anything else, each escaping a thread of the child
 // program (see CrashRun).
 TEST(SThread, EscapingExceptionsEndTheThreadWithReports)
@@ -89,7 +82,7 @@ TEST(SThread, EscapingExceptionsEndTheThreadWithReports)
     // Each thread ends with 0x80004005.
     for (const char* caught : {"a 'SWin32Exception'", "a 'SException'", "an 'UNKNOWN...'"})
         EXPECT_THAT(crash.result.output,
-                    HasSubstr(std::string("Caught ") + caught + " exception.\nexit=2147500037\n"));
+                    HasSubstr(std::string("Caught ") + caught + " exception.\nexit=80004005\n"));
     // Six text reports and two dumps in all: the pool's failing jobs write theirs too.
     EXPECT_EQ(crash.texts.size(), 6u);
     EXPECT_EQ(crash.TextsWith(L"(ACCESS_VIOLATION)"), 2u);

@@ -28,14 +28,11 @@ namespace ThreadTest
 {
 
 // Waits (bounded) until `done` holds.
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10'000)
+inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10'000)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (; !done(); Sleep(2))
-    {
-        if (std::chrono::steady_clock::now() > deadline)
+    for (const ULONGLONG deadline = GetTickCount64() + timeoutMs; !done(); Sleep(2))
+        if (GetTickCount64() > deadline)
             return false;
-    }
     return true;
 }
 
@@ -46,13 +43,13 @@ struct LogLine
     std::wstring text;
 };
 
-// The lines of the leveled logger and of the file sink (Debug lines included) written since the
-// capture was made. One recorder is installed for good at the first capture and never destroyed,
-// since a worker may finish a log call after its test.
+// The lines of the leveled logger and of the file sink (Debug lines at level 48) written since the
+// capture was made. The recorder is installed for good at first use and never destroyed, since a
+// worker may finish a log call after its test.
 class LogCapture
 {
 public:
-    LogCapture() { m_First = Count(L""); }
+    LogCapture() { m_First = Matching(L"").size(); }
     std::vector<LogLine> Matching(const std::wstring& part) const
     {
         const std::lock_guard lock(Sink().mutex);
@@ -61,10 +58,9 @@ public:
                      [&](const LogLine& line) { return line.text.find(part) != std::wstring::npos; });
         return found;
     }
-    size_t Count(const std::wstring& part) const { return Matching(part).size(); }
     bool WaitFor(const std::wstring& part) const
     {
-        return WaitUntil([&] { return Count(part) > 0; });
+        return WaitUntil([&] { return !Matching(part).empty(); });
     }
 
 private:
@@ -80,17 +76,14 @@ private:
         void Write(const wchar_t*, int32_t, int32_t, int64_t, S::SLogType, S::SLogLevel level, int32_t result,
                    const wchar_t* text) override
         {
-            Add({level.GetValue(), result, text});
+            const std::lock_guard lock(mutex);
+            lines.push_back({level.GetValue(), result, text});
         }
         int GetLevelMask() const noexcept override { return 311; }
         void WriteLine(const wchar_t* levelText, const S::SString& message) noexcept override
         {
-            Add({std::wstring(levelText) == L"Debug" ? 48 : 3, 0, message.c_str()});
-        }
-        void Add(LogLine line)
-        {
             const std::lock_guard lock(mutex);
-            lines.push_back(std::move(line));
+            lines.push_back({std::wstring(levelText) == L"Debug" ? 48 : 3, 0, message.c_str()});
         }
         std::mutex mutex;
         std::vector<LogLine> lines;
@@ -104,34 +97,26 @@ private:
 };
 
 // A job made of functions; counts the instances alive so that tests see every job deleted.
-class FunctionJob : public S::SThreadPool::Job
+struct FunctionJob : S::SThreadPool::Job
 {
-public:
-    using AbortHandler = std::function<void(bool failedWhileRunning, int reserved)>;
-    FunctionJob(std::function<void()> body, AbortHandler onAbort)
-        : m_Body(std::move(body)), m_OnAbort(std::move(onAbort))
+    FunctionJob(std::function<void()> run, std::function<void(bool, int)> abort)
+        : run(std::move(run)), abort(std::move(abort))
     {
         ++alive;
     }
     ~FunctionJob() override { --alive; }
-    int Run() override
-    {
-        m_Body();
-        return 0;
-    }
-    void Abort(bool failedWhileRunning, int reserved) override { m_OnAbort(failedWhileRunning, reserved); }
+    int Run() override { return run(), 0; }
+    void Abort(bool failedWhileRunning, int reserved) override { abort(failedWhileRunning, reserved); }
 
+    std::function<void()> run;
+    std::function<void(bool, int)> abort;
     static inline std::atomic<int> alive{0};
-
-private:
-    std::function<void()> m_Body;
-    AbortHandler m_OnAbort;
 };
 
 inline std::unique_ptr<S::SThreadPool::Job> MakeJob(
-    std::function<void()> body, FunctionJob::AbortHandler onAbort = [](bool, int) {})
+    std::function<void()> run, std::function<void(bool, int)> abort = [](bool, int) {})
 {
-    return std::make_unique<FunctionJob>(std::move(body), std::move(onAbort));
+    return std::make_unique<FunctionJob>(std::move(run), std::move(abort));
 }
 
 // Threads of this process right now.

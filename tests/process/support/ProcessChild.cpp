@@ -1,8 +1,8 @@
-// The child program of the thread and pool tests. It prints the library's "Caught ..."
-// announcements and "<key>=<value>" facts on standard output. Modes:
+// The child program of the thread and pool tests; what it prints goes out unbuffered, in order with
+// the library's own "Caught ..." announcements. Modes:
 //   crashes                three SThreads that fail (access violation, SException, anything else),
 //                          then failing jobs and a good one on a pool's single worker
-//   dll-threads <dll>      thread counts around loading and unloading
+//   dll-threads <dll>      fails unless loading and unloading the DLL leaves the thread count alone
 //   exit-with-worker <dll> ends the process with code 7 while the DLL's pool has a worker in a job
 #include "library/diagnostics/Log.h"
 #include "library/diagnostics/SException.h"
@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -18,14 +20,6 @@
 
 namespace
 {
-
-void Fact(const std::string& key, const std::string& value)
-{
-    const std::string line = key + "=" + value + "\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written,
-              nullptr);
-}
 
 [[gnu::noipa]] unsigned WriteTo(int* target)
 {
@@ -49,11 +43,11 @@ void Threads()
         thread.Create(result, L"failing", procedure, nullptr);
         thread.Wait(result, false, INFINITE);
         thread.GetExitCode(result, exitCode);
-        Fact("exit", std::to_string(exitCode));
+        std::printf("exit=%lx\n", exitCode);
     }
 }
 
-// Prints the pool's log lines as "log=<level>|<result>|<component>|<text>" (ASCII texts only).
+// Prints the pool's log lines as "log=<level>|<result>|<component>|<text>".
 class PrintingLogger : public S::ILeveledLogger
 {
 public:
@@ -62,22 +56,18 @@ public:
     void Write(const wchar_t* component, int32_t, int32_t, int64_t, S::SLogType, S::SLogLevel level,
                int32_t result, const wchar_t* text) override
     {
-        char line[1024];
-        std::snprintf(line, sizeof line, "%d|%x|%ls|%ls", level.GetValue(), static_cast<unsigned>(result),
-                      component, text);
-        Fact("log", line);
+        std::printf("log=%d|%x|%ls|%ls\n", level.GetValue(), static_cast<unsigned>(result), component, text);
     }
 };
 
-// Kinds: 0 throws an SException, 1 throws anything else, 2 faults, 3 succeeds. Prints
-// "job=run <kind> <thread id>" and "job=abort <kind> <failed> <reserved>".
+// Kinds: 0 throws an SException, 1 throws anything else, 2 faults, 3 succeeds.
 class FailingJob : public S::SThreadPool::Job
 {
 public:
     explicit FailingJob(int kind) : m_Kind(kind) {}
     int Run() override
     {
-        Fact("job", "run " + std::to_string(m_Kind) + " " + std::to_string(GetCurrentThreadId()));
+        std::printf("job=run %d %lu\n", m_Kind, GetCurrentThreadId());
         if (m_Kind == 0)
             throw S::SException(S::SResult(0xA0045678u), "job failure", "FailingJob::Run", 12);
         if (m_Kind == 1)
@@ -86,8 +76,7 @@ public:
     }
     void Abort(bool failed, int reserved) override
     {
-        Fact("job", "abort " + std::to_string(m_Kind) + " " + std::to_string(failed) + " " +
-                        std::to_string(reserved));
+        std::printf("job=abort %d %d %d\n", m_Kind, failed, reserved);
     }
 
 private:
@@ -127,11 +116,10 @@ int DllThreads(const wchar_t* dll)
     const int before = CountThreads();
     const HMODULE module = LoadLibraryW(dll);
     const int loaded = CountThreads();
-    if (module == nullptr || !FreeLibrary(module) || GetModuleHandleW(dll) != nullptr)
-        return 101;
-    Fact("threads",
-         std::to_string(before) + " " + std::to_string(loaded) + " " + std::to_string(CountThreads()));
-    return 0;
+    const bool unloaded = module != nullptr && FreeLibrary(module) && GetModuleHandleW(dll) == nullptr;
+    const int after = CountThreads();
+    std::printf("threads=%d %d %d unloaded=%d\n", before, loaded, after, unloaded);
+    return unloaded && before > 0 && loaded == before && after == before ? 0 : 101;
 }
 
 int ExitWithWorker(const wchar_t* dll)
@@ -150,6 +138,8 @@ int ExitWithWorker(const wchar_t* dll)
 int wmain(int argc, wchar_t** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    _setmode(_fileno(stdout), _O_BINARY);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"crashes")
     {
