@@ -1,8 +1,9 @@
 #include "process/ThreadTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <future>
 #include <numeric>
-#include <sstream>
 
 using namespace S;
 using namespace ThreadTest;
@@ -181,34 +182,6 @@ TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerm
     EXPECT_TRUE(log.WaitFor(L"Thread created. Purpose: Thread_neat-Terminator_1."));
 }
 
-// Failing jobs write reports, so they run in a child program (see CrashRun).
-TEST_F(SThreadPoolTest, FailingJobsAreReportedAbortedAndTheWorkerGoesOn)
-{
-    const CrashRun& crash = CrashRun::Get();
-    std::vector<std::string> jobs;
-    int warnings = 0;
-    std::istringstream lines(crash.result.output);
-    for (std::string line; std::getline(lines, line);)
-    {
-        if (line.rfind("job=", 0) == 0)
-            jobs.push_back(line.substr(4));
-        warnings +=
-            line == "log=7|a0040b01|ThreadPool|Exception occurred for thread 1/1 in thread pool [faulty]";
-    }
-    // Kinds: 0 SException, 1 anything else, 2 access violation, 3 a good job; all on one worker.
-    ASSERT_EQ(jobs.size(), 7u) << crash.result.output;
-    const std::string worker = jobs[0].substr(jobs[0].rfind(' ') + 1);
-    EXPECT_EQ(jobs,
-              (std::vector<std::string>{"run 0 " + worker, "abort 0 1 0", "run 1 " + worker, "abort 1 1 0",
-                                        "run 2 " + worker, "abort 2 1 0", "run 3 " + worker}));
-    EXPECT_EQ(warnings, 3);
-    for (const wchar_t* part :
-         {L"Exception 0xa0045678 (SException), line 12: job failure.",
-          L"Exception 0xa0040200 (SException), line 503: S::SThreadPool::WorkerInnerWrapper.",
-          L"TST, line 503: S::SThreadPool::WorkerInnerWrapper."})
-        EXPECT_EQ(crash.TextsWith(part), 1u) << part;
-}
-
 TEST_F(SThreadPoolTest, ManyPostersEveryJobRunsOnce)
 {
     // The short wait limit with pauses between posts makes workers give up their sleep, leave and
@@ -267,19 +240,4 @@ TEST_F(SThreadPoolTest, ManyPostersEveryJobRunsOnce)
         // The workers' threads are gone too, not just counted out.
         EXPECT_TRUE(WaitUntil([&] { return CountThreads() <= threadsBefore; }));
     }
-}
-
-TEST_F(SThreadPoolTest, LoadingAndUnloadingTheAgentMakesNoThread)
-{
-    // The child compares the thread counts before loading, while loaded and after unloading.
-    const STest::ProcessResult run = STest::RunProcess(STest::Quote(ChildProgram()) + L" dll-threads " +
-                                                       STest::Quote(STest::BinFolder() + L"Lumerelx64.dll"));
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-}
-
-TEST_F(SThreadPoolTest, ProcessEndsWhileAModulePoolHasABusyWorker)
-{
-    // 7 is the code the child ends with; a pool that waited for its dead worker would hang the exit.
-    const std::wstring dll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
-    EXPECT_EQ(STest::RunProcess(STest::Quote(ChildProgram()) + L" exit-with-worker " + dll).exitCode, 7u);
 }

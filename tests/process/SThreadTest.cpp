@@ -1,14 +1,13 @@
 #include "process/ThreadTestSupport.h"
 
-#include "library/system/process/SThread.h"
+#include <gtest/gtest.h>
 
-#include <gmock/gmock.h>
+#include "library/system/process/SThread.h"
 
 #include <cwchar>
 
 using namespace S;
 using namespace ThreadTest;
-using testing::HasSubstr;
 
 TEST(SThread, ExitCodeIsTheProcedureResultOrTheTerminationCodeAndTheLogSaysWhich)
 {
@@ -71,27 +70,4 @@ TEST(SThread, WithoutHandleOperationsReportItAndLeaveOutputsAlone)
     EXPECT_EQ(thread.GetPurpose(), std::wstring(255, L'x'));
     thread.SetPurpose(L"");
     EXPECT_STREQ(thread.GetPurpose(), L"<not specified>");
-}
-
-// An access violation, an SException and anything else, each escaping a thread of the child
-// program (see CrashRun).
-TEST(SThread, EscapingExceptionsEndTheThreadWithReports)
-{
-    const CrashRun& crash = CrashRun::Get();
-    ASSERT_EQ(crash.result.exitCode, 0u) << crash.result.output;
-    // Each thread ends with 0x80004005.
-    for (const char* caught : {"a 'SWin32Exception'", "a 'SException'", "an 'UNKNOWN...'"})
-        EXPECT_THAT(crash.result.output,
-                    HasSubstr(std::string("Caught ") + caught + " exception.\nexit=80004005\n"));
-    // Six text reports and two dumps in all: the pool's failing jobs write theirs too.
-    EXPECT_EQ(crash.texts.size(), 6u);
-    EXPECT_EQ(crash.TextsWith(L"(ACCESS_VIOLATION)"), 2u);
-    for (const wchar_t* part :
-         {L"Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart.",
-          L"Exception 0xa0041234 (SException), line 77: custom failure.",
-          L"Exception 0xa0040200 (SException), line 384: S::SThread::ThreadStart."})
-        EXPECT_EQ(crash.TextsWith(part), 1u) << part;
-    ASSERT_EQ(crash.dumps.size(), 2u);
-    for (const std::string& dump : crash.dumps)
-        EXPECT_EQ(dump.substr(0, 4), "MDMP");
 }

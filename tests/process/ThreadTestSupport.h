@@ -1,8 +1,7 @@
-// What the thread and pool tests share: a log capture, a counted job made of functions, thread
-// counting, a gate, and the child program's runs.
+// What the thread and pool tests and their child program share: a log capture, a counted job made of
+// functions, thread counting and a gate.
 #pragma once
 
-#include "common/ProcessRunner.h"
 #include "library/diagnostics/Log.h"
 #include "library/system/SHandle.h"
 #include "library/system/process/SThreadPool.h"
@@ -11,13 +10,8 @@
 
 #include <tlhelp32.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -137,56 +131,6 @@ struct Gate
     S::SHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     void Open() const { SetEvent(event.Get()); }
     bool Wait() const { return WaitForSingleObject(event.Get(), 10'000) == WAIT_OBJECT_0; }
-};
-
-inline std::wstring ChildProgram()
-{
-    return STest::BinFolder() + L"process_child.exe";
-}
-
-// The run of the child program whose threads and jobs fail on purpose, made once in a folder of
-// its own, so that the reports it writes beside itself can be read and removed.
-struct CrashRun
-{
-    STest::ProcessResult result;
-    std::vector<std::wstring> texts; // text reports are UTF-16
-    std::vector<std::string> dumps;
-
-    static const CrashRun& Get()
-    {
-        static const CrashRun run = Make();
-        return run;
-    }
-    size_t TextsWith(const std::wstring& part) const
-    {
-        return std::count_if(texts.begin(), texts.end(),
-                             [&](const std::wstring& text) { return text.find(part) != text.npos; });
-    }
-
-private:
-    static CrashRun Make()
-    {
-        const auto folder = std::filesystem::temp_directory_path() /
-                            (L"process-tests-" + std::to_wstring(GetCurrentProcessId()));
-        std::error_code ignored; // a killed run may have left a folder of this name
-        std::filesystem::remove_all(folder, ignored);
-        std::filesystem::create_directories(folder);
-        std::filesystem::copy_file(ChildProgram(), folder / L"child.exe");
-        CrashRun run;
-        run.result =
-            STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" crashes", 300'000);
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-        {
-            std::ifstream file(entry.path(), std::ios::binary);
-            std::string bytes{std::istreambuf_iterator<char>(file), {}};
-            if (entry.path().extension() == L".txt")
-                run.texts.emplace_back(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-            else if (entry.path().extension() == L".dmp")
-                run.dumps.push_back(std::move(bytes));
-        }
-        std::filesystem::remove_all(folder, ignored);
-        return run;
-    }
 };
 
 } // namespace ThreadTest

@@ -4,6 +4,8 @@
 //                          then failing jobs and a good one on a pool's single worker
 //   dll-threads <dll>      fails unless loading and unloading the DLL leaves the thread count alone
 //   exit-with-worker <dll> ends the process with code 7 while the DLL's pool has a worker in a job
+#include "process/ThreadTestSupport.h"
+
 #include "library/diagnostics/Log.h"
 #include "library/diagnostics/SException.h"
 #include "library/system/process/SThread.h"
@@ -13,7 +15,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -47,64 +48,32 @@ void Threads()
     }
 }
 
-// Prints the pool's log lines as "log=<level>|<result>|<component>|<text>".
-class PrintingLogger : public S::ILeveledLogger
-{
-public:
-    S::SLogType GetDefaultType() const override { return S::SLogType(S::SLogType::Default); }
-    bool IsEnabled(S::SLogType, S::SLogLevel, va_list) override { return true; }
-    void Write(const wchar_t* component, int32_t, int32_t, int64_t, S::SLogType, S::SLogLevel level,
-               int32_t result, const wchar_t* text) override
-    {
-        std::printf("log=%d|%x|%ls|%ls\n", level.GetValue(), static_cast<unsigned>(result), component, text);
-    }
-};
-
-// Kinds: 0 throws an SException, 1 throws anything else, 2 faults, 3 succeeds.
-class FailingJob : public S::SThreadPool::Job
-{
-public:
-    explicit FailingJob(int kind) : m_Kind(kind) {}
-    int Run() override
-    {
-        std::printf("job=run %d %lu\n", m_Kind, GetCurrentThreadId());
-        if (m_Kind == 0)
-            throw S::SException(S::SResult(0xA0045678u), "job failure", "FailingJob::Run", 12);
-        if (m_Kind == 1)
-            throw std::string("not from the family");
-        return m_Kind == 2 ? WriteTo(reinterpret_cast<int*>(0x10)) : 0;
-    }
-    void Abort(bool failed, int reserved) override
-    {
-        std::printf("job=abort %d %d %d\n", m_Kind, failed, reserved);
-    }
-
-private:
-    int m_Kind;
-};
-
+// Jobs of kinds 0 (throws an SException), 1 (throws anything else), 2 (faults) and 3 (succeeds).
 void PoolFaults()
 {
-    PrintingLogger logger;
-    S::InstallLeveledLogger(&logger);
+    const ThreadTest::LogCapture log;
     S::SThreadPool pool(1, 0, L"faulty", 30'000);
     S::SResult result;
     for (int kind = 0; kind < 4; ++kind)
-        pool.PostJob(result, std::make_unique<FailingJob>(kind));
+    {
+        pool.PostJob(result, ThreadTest::MakeJob(
+                                 [kind]
+                                 {
+                                     std::printf("job=run %d %lu\n", kind, GetCurrentThreadId());
+                                     if (kind == 0)
+                                         throw S::SException(S::SResult(0xA0045678u), "job failure", "Job",
+                                                             12);
+                                     if (kind == 1)
+                                         throw std::string("not from the family");
+                                     if (kind == 2)
+                                         WriteTo(reinterpret_cast<int*>(0x10));
+                                 },
+                                 [kind](bool failed, int reserved)
+                                 { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
+    }
     pool.Stop(result, false); // runs what is queued
-    S::InstallLeveledLogger(nullptr);
-}
-
-int CountThreads()
-{
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    int count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-    CloseHandle(snapshot);
-    return count;
+    for (const ThreadTest::LogLine& line : log.Matching(L"thread pool [faulty]"))
+        std::printf("log=%d|%x|%ls\n", line.level, static_cast<unsigned>(line.result), line.text.c_str());
 }
 
 int DllThreads(const wchar_t* dll)
@@ -113,11 +82,11 @@ int DllThreads(const wchar_t* dll)
     for (const wchar_t* system : {L"advapi32.dll", L"user32.dll", L"gdi32.dll", L"shell32.dll", L"ole32.dll",
                                   L"userenv.dll", L"mpr.dll", L"dbghelp.dll", L"wer.dll", L"bcrypt.dll"})
         LoadLibraryW(system);
-    const int before = CountThreads();
+    const int before = ThreadTest::CountThreads();
     const HMODULE module = LoadLibraryW(dll);
-    const int loaded = CountThreads();
+    const int loaded = ThreadTest::CountThreads();
     const bool unloaded = module != nullptr && FreeLibrary(module) && GetModuleHandleW(dll) == nullptr;
-    const int after = CountThreads();
+    const int after = ThreadTest::CountThreads();
     std::printf("threads=%d %d %d unloaded=%d\n", before, loaded, after, unloaded);
     return unloaded && before > 0 && loaded == before && after == before ? 0 : 101;
 }

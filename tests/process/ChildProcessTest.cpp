@@ -1,0 +1,114 @@
+// The cases that need a process of their own: failures that write crash reports, loading the agent,
+// and a process that ends under a busy worker. The child program is built from support/.
+#include "common/ProcessRunner.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using testing::HasSubstr;
+
+namespace
+{
+
+std::wstring Child()
+{
+    return STest::BinFolder() + L"process_child.exe";
+}
+
+template <typename Text> size_t Occurrences(const Text& text, const Text& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != Text::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+// The child's threads fail by an access violation, an SException and anything else; then jobs on a
+// pool's single worker fail the same ways before a good one runs. The child runs from a folder of its
+// own, so that the reports it writes beside itself can be read and removed.
+TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
+{
+    const auto folder =
+        std::filesystem::temp_directory_path() / (L"process-tests-" + std::to_wstring(GetCurrentProcessId()));
+    std::error_code ignored; // a killed run may have left a folder of this name
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(Child(), folder / L"child.exe");
+    const STest::ProcessResult run =
+        STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" crashes", 300'000);
+    std::wstring reports; // text reports are UTF-16
+    size_t texts = 0;
+    std::vector<std::string> dumps;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    {
+        std::ifstream file(entry.path(), std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(file), {}};
+        if (entry.path().extension() == L".txt")
+        {
+            reports.append(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+            ++texts;
+        }
+        else if (entry.path().extension() == L".dmp")
+            dumps.push_back(std::move(bytes));
+    }
+    std::filesystem::remove_all(folder, ignored);
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+
+    // Each thread announces its failure's kind and ends with 0x80004005.
+    for (const char* caught : {"a 'SWin32Exception'", "a 'SException'", "an 'UNKNOWN...'"})
+        EXPECT_THAT(run.output, HasSubstr(std::string("Caught ") + caught + " exception.\nexit=80004005\n"));
+    // Jobs of kinds 0 (SException), 1 (anything else), 2 (access violation) and 3 (good), all on one
+    // worker; each failure is aborted and logged.
+    std::vector<std::string> jobs;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+    {
+        if (line.rfind("job=", 0) == 0)
+            jobs.push_back(line.substr(4));
+    }
+    ASSERT_EQ(jobs.size(), 7u) << run.output;
+    const std::string worker = jobs[0].substr(jobs[0].rfind(' ') + 1);
+    EXPECT_EQ(jobs,
+              (std::vector<std::string>{"run 0 " + worker, "abort 0 1 0", "run 1 " + worker, "abort 1 1 0",
+                                        "run 2 " + worker, "abort 2 1 0", "run 3 " + worker}));
+    EXPECT_EQ(Occurrences(
+                  run.output,
+                  std::string("log=7|a0040b01|Exception occurred for thread 1/1 in thread pool [faulty]\n")),
+              3u);
+
+    // A text report per failure, a minidump per access violation.
+    const std::pair<std::wstring, size_t> parts[] = {
+        {L"Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart.", 1},
+        {L"Exception 0xa0041234 (SException), line 77: custom failure.", 1},
+        {L"Exception 0xa0040200 (SException), line 384: S::SThread::ThreadStart.", 1},
+        {L"Exception 0xa0045678 (SException), line 12: job failure.", 1},
+        {L"Exception 0xa0040200 (SException), line 503: S::SThreadPool::WorkerInnerWrapper.", 1},
+        {L"TST, line 503: S::SThreadPool::WorkerInnerWrapper.", 1},
+        {L"(ACCESS_VIOLATION)", 2}};
+    EXPECT_EQ(texts, 6u);
+    for (const auto& [part, count] : parts)
+        EXPECT_EQ(Occurrences(reports, part), count) << part;
+    ASSERT_EQ(dumps.size(), 2u);
+    for (const std::string& dump : dumps)
+        EXPECT_EQ(dump.substr(0, 4), "MDMP");
+}
+
+TEST(ChildProcess, LoadingAndUnloadingTheAgentMakesNoThread)
+{
+    // The child compares the thread counts before loading, while loaded and after unloading.
+    const std::wstring dll = STest::Quote(STest::BinFolder() + L"Lumerelx64.dll");
+    const STest::ProcessResult run = STest::RunProcess(STest::Quote(Child()) + L" dll-threads " + dll);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+}
+
+TEST(ChildProcess, ProcessEndsWhileAModulePoolHasABusyWorker)
+{
+    // 7 is the code the child ends with; a pool that waited for its dead worker would hang the exit.
+    const std::wstring dll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
+    EXPECT_EQ(STest::RunProcess(STest::Quote(Child()) + L" exit-with-worker " + dll).exitCode, 7u);
+}
