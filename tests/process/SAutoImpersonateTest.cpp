@@ -24,10 +24,6 @@ bool HandleIsOpen(HANDLE handle)
 class AutoImpersonate : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(STest::ShellWindowExists()) << "the tests need a desktop without one";
-    }
     void TearDown() override
     {
         EXPECT_FALSE(STest::ThreadImpersonates()) << "impersonation left behind";
@@ -71,6 +67,7 @@ TEST_F(AutoImpersonate, BorrowedTokensLastForTheScopeAndStayOpenAndFailuresAreLo
 TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObjectOwns)
 {
     // Without a shell window the user is not found and the thread stays as it was.
+    ASSERT_FALSE(STest::ShellWindowExists()) << "the test needs a desktop without one";
     for (const HANDLE special : InteractiveUser)
     {
         SAutoImpersonate scope;

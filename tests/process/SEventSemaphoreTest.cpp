@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 using namespace S;
 
 namespace
@@ -12,22 +14,17 @@ namespace
 long long SerialOf(const SString& name, const std::wstring& base)
 {
     const std::wstring text(name.c_str());
-    const std::wstring digits = text.substr(std::min(text.size(), base.size() + 2));
-    if (text.rfind(base + L"::", 0) != 0 || digits.size() != 8 ||
-        digits.find_first_not_of(L"0123456789abcdef") != std::wstring::npos)
+    if (!std::regex_match(text, std::wregex(base + L"::[0-9a-f]{8}")))
         return -1;
-    return std::stoll(digits, nullptr, 16);
+    return std::stoll(text.substr(base.size() + 2), nullptr, 16);
 }
 
-// How many times a semaphore can be taken at once.
-int Available(SSemaphore& semaphore)
+// Takes a semaphore as often as it can be taken at once.
+int TakeAll(SSemaphore& semaphore)
 {
     int taken = 0;
     while (semaphore.IsSignaled())
         ++taken;
-    SResult result;
-    if (taken > 0)
-        semaphore.Release(result, taken);
     return taken;
 }
 
@@ -102,25 +99,21 @@ TEST(SSemaphore, RefusesInvalidCountsWithoutMakingAnObject)
 
 TEST(SSemaphore, CountsReleasesRecreatesAndSharesByName)
 {
-    SSemaphore semaphore;
+    SSemaphore semaphore, again;
     SResult result;
     EXPECT_EQ(semaphore.Release(result, 1), SResult(0xA0040902u));
     ASSERT_EQ(semaphore.Create(result, SString(L"SyncTestSem"), true, false, 1, 3, nullptr).Code(), 0);
-    EXPECT_EQ(Available(semaphore), 1);
+    EXPECT_EQ(TakeAll(semaphore), 1);
     LONG previous = -1;
-    EXPECT_EQ(semaphore.Release(result, 2, &previous).Code(), 0);
-    EXPECT_EQ(previous, 1);
+    EXPECT_EQ(semaphore.Release(result, 3, &previous).Code(), 0);
+    EXPECT_EQ(previous, 0);
     previous = -1;
     EXPECT_EQ(semaphore.Release(result, 1, &previous), SResult(0xA0040910u)); // beyond the maximum
     EXPECT_EQ(previous, -1);
-    EXPECT_EQ(Available(semaphore), 3);
-
-    SSemaphore again; // the same object, under its unique name
+    // The same object again under its unique name; then a new unnamed one with the stored counts.
     EXPECT_EQ(again.Create(result, semaphore.GetName(), false, false, 0, 1, nullptr), SResult(0xA0040908u));
-    EXPECT_TRUE(again.IsSignaled());
-    EXPECT_EQ(Available(semaphore), 2);
-    // A new unnamed object with the stored counts.
+    EXPECT_EQ(TakeAll(again), 3);
     EXPECT_EQ(semaphore.Recreate(result).Code(), 0);
-    EXPECT_EQ(Available(semaphore), 1);
-    EXPECT_EQ(Available(again), 2);
+    EXPECT_EQ(TakeAll(semaphore), 1);
+    EXPECT_EQ(TakeAll(again), 0);
 }

@@ -56,20 +56,22 @@ void PoolFaults()
     S::SResult result;
     for (int kind = 0; kind < 4; ++kind)
     {
-        pool.PostJob(result, ThreadTest::MakeJob(
-                                 [kind]
-                                 {
-                                     std::printf("job=run %d %lu\n", kind, GetCurrentThreadId());
-                                     if (kind == 0)
-                                         throw S::SException(S::SResult(0xA0045678u), "job failure", "Job",
-                                                             12);
-                                     if (kind == 1)
-                                         throw std::string("not from the family");
-                                     if (kind == 2)
-                                         WriteTo(reinterpret_cast<int*>(0x10));
-                                 },
-                                 [kind](bool failed, int reserved)
-                                 { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
+        pool.PostJob(result,
+                     ThreadTest::MakeJob(
+                         [kind]
+                         {
+                             static const DWORD first = GetCurrentThreadId();
+                             std::printf("job=run %d on %s\n", kind,
+                                         GetCurrentThreadId() == first ? "the first worker" : "another");
+                             if (kind == 0)
+                                 throw S::SException(S::SResult(0xA0045678u), "job failure", "Job", 12);
+                             if (kind == 1)
+                                 throw std::string("not from the family");
+                             if (kind == 2)
+                                 WriteTo(reinterpret_cast<int*>(0x10));
+                         },
+                         [kind](bool failed, int reserved)
+                         { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
     }
     pool.Stop(result, false); // runs what is queued
     for (const ThreadTest::LogLine& line : log.Matching(L"thread pool [faulty]"))
