@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace
 {
@@ -38,20 +39,12 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
     std::filesystem::copy_file(Child(), folder / L"child.exe");
     const STest::ProcessResult run =
         STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" crashes", 300'000);
-    std::wstring reports; // text reports are UTF-16
-    size_t texts = 0;
-    std::vector<std::string> dumps;
+    std::map<std::wstring, std::vector<std::string>> files; // the contents by extension
     for (const auto& entry : std::filesystem::directory_iterator(folder))
     {
         std::ifstream file(entry.path(), std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(file), {}};
-        if (entry.path().extension() == L".txt")
-        {
-            reports.append(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-            ++texts;
-        }
-        else if (entry.path().extension() == L".dmp")
-            dumps.push_back(std::move(bytes));
+        files[entry.path().extension()].emplace_back(std::istreambuf_iterator<char>(file),
+                                                     std::istreambuf_iterator<char>());
     }
     std::filesystem::remove_all(folder, ignored);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
@@ -70,7 +63,11 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
               "job=run 3 on the first worker\n" +
                   warning + warning + warning);
 
-    // A text report per failure, a minidump per access violation.
+    // A text report (UTF-16) per failure, a minidump per access violation.
+    ASSERT_EQ(files[L".txt"].size(), 6u);
+    std::wstring reports;
+    for (const std::string& text : files[L".txt"])
+        reports.append(reinterpret_cast<const wchar_t*>(text.data()), text.size() / 2);
     const std::pair<std::wstring, size_t> parts[] = {
         {L"Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart.", 1},
         {L"Exception 0xa0041234 (SException), line 77: custom failure.", 1},
@@ -79,11 +76,10 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
         {L"Exception 0xa0040200 (SException), line 503: S::SThreadPool::WorkerInnerWrapper.", 1},
         {L"TST, line 503: S::SThreadPool::WorkerInnerWrapper.", 1},
         {L"(ACCESS_VIOLATION)", 2}};
-    EXPECT_EQ(texts, 6u);
     for (const auto& [part, count] : parts)
         EXPECT_EQ(Occurrences(reports, part), count) << part;
-    ASSERT_EQ(dumps.size(), 2u);
-    for (const std::string& dump : dumps)
+    ASSERT_EQ(files[L".dmp"].size(), 2u);
+    for (const std::string& dump : files[L".dmp"])
         EXPECT_EQ(dump.substr(0, 4), "MDMP");
 }
 

@@ -81,7 +81,7 @@ TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObject
     EXPECT_TRUE(S::GetShellUserToken(TokenPrimary, primary).Failed());
     EXPECT_EQ(primary.Get(), nullptr);
 
-    const STest::ShellWindow shell;
+    const auto shell = STest::MakeShellWindow();
     ASSERT_TRUE(STest::ShellWindowExists());
     const SHandle borrowed = STest::DuplicateProcessToken();
     for (const HANDLE special : InteractiveUser)

@@ -99,7 +99,10 @@ int ExitWithWorker(const wchar_t* dll)
     CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
     const HMODULE module = LoadLibraryW(dll);
     const FARPROC post = module != nullptr ? GetProcAddress(module, "PostEndlessJob") : nullptr;
-    if (post == nullptr || reinterpret_cast<int (*)()>(reinterpret_cast<void (*)()>(post))() != 0)
+    const S::SHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (post == nullptr ||
+        reinterpret_cast<int (*)(HANDLE)>(reinterpret_cast<void (*)()>(post))(started.Get()) != 0 ||
+        WaitForSingleObject(started.Get(), 10'000) != WAIT_OBJECT_0)
         return 102;
     ExitProcess(7);
 }
