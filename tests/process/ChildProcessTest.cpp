@@ -11,10 +11,7 @@
 namespace
 {
 
-std::wstring Child()
-{
-    return STest::BinFolder() + L"process_child.exe";
-}
+const std::wstring Child = STest::BinFolder() + L"process_child.exe";
 
 template <typename Text> size_t Occurrences(const Text& text, const Text& part)
 {
@@ -26,9 +23,8 @@ template <typename Text> size_t Occurrences(const Text& text, const Text& part)
 
 } // namespace
 
-// The child's threads fail by an access violation, an SException and anything else; then jobs on a
-// pool's single worker fail the same ways before a good one runs. The child runs from a folder of its
-// own, so that the reports it writes beside itself can be read and removed.
+// The child runs from a folder of its own, so that the reports it writes beside itself can be read
+// and removed.
 TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
 {
     const auto folder =
@@ -36,7 +32,7 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
     std::error_code ignored; // a killed run may have left a folder of this name
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(Child(), folder / L"child.exe");
+    std::filesystem::copy_file(Child, folder / L"child.exe");
     const STest::ProcessResult run =
         STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" crashes", 300'000);
     std::map<std::wstring, std::vector<std::string>> files; // the contents by extension
@@ -49,9 +45,8 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
     std::filesystem::remove_all(folder, ignored);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
 
-    // Each thread announces its failure's kind and ends with 0x80004005. Then jobs of kinds 0
-    // (SException), 1 (anything else), 2 (access violation) and 3 (good) run on one worker; each failure
-    // is announced, aborted and logged.
+    // Threads that fail by an access violation, an SException and anything else end with 0x80004005;
+    // then jobs failing the same ways are aborted and logged, and a good one runs on the same worker.
     const std::string warning = "log=7|a0040b01|Exception occurred for thread 1/1 in thread pool [faulty]\n";
     EXPECT_EQ(run.output,
               "Caught a 'SWin32Exception' exception.\nexit=80004005\n"
@@ -87,7 +82,7 @@ TEST(ChildProcess, LoadingAndUnloadingTheAgentMakesNoThread)
 {
     // The child compares the thread counts before loading, while loaded and after unloading.
     const std::wstring dll = STest::Quote(STest::BinFolder() + L"Lumerelx64.dll");
-    const STest::ProcessResult run = STest::RunProcess(STest::Quote(Child()) + L" dll-threads " + dll);
+    const STest::ProcessResult run = STest::RunProcess(STest::Quote(Child) + L" dll-threads " + dll);
     EXPECT_EQ(run.exitCode, 0u) << run.output;
 }
 
@@ -95,5 +90,5 @@ TEST(ChildProcess, ProcessEndsWhileAModulePoolHasABusyWorker)
 {
     // 7 is the code the child ends with; a pool that waited for its dead worker would hang the exit.
     const std::wstring dll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
-    EXPECT_EQ(STest::RunProcess(STest::Quote(Child()) + L" exit-with-worker " + dll).exitCode, 7u);
+    EXPECT_EQ(STest::RunProcess(STest::Quote(Child) + L" exit-with-worker " + dll).exitCode, 7u);
 }

@@ -101,9 +101,5 @@ TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObject
         EXPECT_EQ(scope.Revert(result), SResult(0));
     }
     ASSERT_EQ(S::GetShellUserToken(TokenPrimary, primary), SResult(0));
-    TOKEN_TYPE type{};
-    DWORD size = 0;
-    ASSERT_TRUE(GetTokenInformation(primary.Get(), TokenType, &type, sizeof type, &size));
-    EXPECT_EQ(type, TokenPrimary);
     EXPECT_EQ(STest::TokenUserSid(primary.Get()), STest::ProcessUserSid());
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <numeric>
 
 using namespace S;
 using namespace ThreadTest;
@@ -31,18 +30,15 @@ std::unique_ptr<SThreadPool::Job> Blocker(std::atomic<int>& running, const Gate&
 }
 
 // A semaphore whose creation reports a given outcome.
-class RefusingSemaphore : public SSemaphore
+struct RefusingSemaphore : SSemaphore
 {
-public:
-    explicit RefusingSemaphore(SResult outcome) : m_Outcome(outcome) {}
+    explicit RefusingSemaphore(SResult outcome) : outcome(outcome) {}
     SResult Create(SResult& result, const SString&, bool, bool, int32_t, int32_t,
                    SECURITY_ATTRIBUTES*) override
     {
-        return result = m_Outcome;
+        return result = outcome;
     }
-
-private:
-    SResult m_Outcome;
+    SResult outcome;
 };
 
 } // namespace
@@ -54,19 +50,17 @@ TEST_F(SThreadPoolTest, OneWorkerRunsJobsInOrderLeavesWhenIdleAndTheNextPostMake
     SResult result;
     std::atomic<int> running{0};
     Gate release;
-    std::vector<int> order; // written by the single worker only
+    std::string order; // written by the single worker only
     pool.PostJob(result, Blocker(running, release));
     for (int n = 0; n < 20; ++n)
-        pool.PostJob(result, MakeJob([&, n] { order.push_back(n); }));
+        pool.PostJob(result, MakeJob([&, n] { order += static_cast<char>('a' + n); }));
     for (int round = 0; round < 2; ++round)
     {
         EXPECT_EQ(pool.PostJob(result, MakeJob([] {})), SResult(0));
         release.Open();
         ASSERT_TRUE(WaitUntil([&] { return pool.GetWorkerCount() == 0; }));
     }
-    std::vector<int> expected(20);
-    std::iota(expected.begin(), expected.end(), 0);
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(order, "abcdefghijklmnopqrst");
     // A worker was made for each round, numbered from the live ones, of which none was left.
     EXPECT_EQ(log.Matching(L"Thread created. Purpose: Thread_idle_1.").size(), 2u);
     EXPECT_TRUE(log.WaitFor(L"Thread ended with exit code 0x00000000 [purpose: Thread_idle_1]"));
@@ -131,7 +125,6 @@ TEST_F(SThreadPoolTest, RefusalsCarryTheStoredCode)
         EXPECT_EQ(result, stored);
         EXPECT_EQ(pool.Start(result), stored);
         EXPECT_EQ(pool.Stop(result, false), stored);
-        EXPECT_EQ(pool.GetQueuedCount(), 0u);
         for (const wchar_t* text :
              {L"Failed to create thread pool [broken].", L"thread pool [broken] with function [PostJob].",
               L"thread pool [broken] with function [Start].", L"thread pool [broken] with function [Stop]."})
@@ -145,7 +138,6 @@ TEST_F(SThreadPoolTest, RefusalsCarryTheStoredCode)
     SThreadPool usable(1, 0, L"usable", 30'000);
     SResult result;
     EXPECT_EQ(usable.PostJob(result, nullptr), SResult(0xA0040B09u));
-    EXPECT_EQ(usable.GetWorkerCount(), 0u);
 }
 
 TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerminator)

@@ -6,10 +6,8 @@
 //   exit-with-worker <dll> ends the process with code 7 while the DLL's pool has a worker in a job
 #include "process/ThreadTestSupport.h"
 
-#include "library/diagnostics/Log.h"
 #include "library/diagnostics/SException.h"
 #include "library/system/process/SThread.h"
-#include "library/system/process/SThreadPool.h"
 
 #include <windows.h>
 
@@ -28,7 +26,7 @@ namespace
     return 1;
 }
 
-void Threads()
+int Threads()
 {
     const S::SThreadProcedure procedures[] = {
         [](void*) -> unsigned { return WriteTo(reinterpret_cast<int*>(0x10)); },
@@ -46,10 +44,11 @@ void Threads()
         thread.GetExitCode(result, exitCode);
         std::printf("exit=%lx\n", exitCode);
     }
+    return 0;
 }
 
 // Jobs of kinds 0 (throws an SException), 1 (throws anything else), 2 (faults) and 3 (succeeds).
-void PoolFaults()
+int PoolFaults()
 {
     const ThreadTest::LogCapture log;
     S::SThreadPool pool(1, 0, L"faulty", 30'000);
@@ -76,6 +75,7 @@ void PoolFaults()
     pool.Stop(result, false); // runs what is queued
     for (const ThreadTest::LogLine& line : log.Matching(L"thread pool [faulty]"))
         std::printf("log=%d|%x|%ls\n", line.level, static_cast<unsigned>(line.result), line.text.c_str());
+    return 0;
 }
 
 int DllThreads(const wchar_t* dll)
@@ -116,11 +116,7 @@ int wmain(int argc, wchar_t** argv)
     _setmode(_fileno(stdout), _O_BINARY);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"crashes")
-    {
-        Threads();
-        PoolFaults();
-        return 0;
-    }
+        return Threads() == 0 ? PoolFaults() : 1;
     if (mode == L"dll-threads" && argc > 2)
         return DllThreads(argv[2]);
     return mode == L"exit-with-worker" && argc > 2 ? ExitWithWorker(argv[2]) : 99;
