@@ -1,6 +1,6 @@
 #include "library/system/process/SAutoImpersonate.h"
 
-#include "process/RecordingLogger.h"
+#include "common/RecordingLogger.h"
 #include "process/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -24,11 +24,6 @@ bool HandleIsOpen(HANDLE handle)
 class AutoImpersonate : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(STest::ThreadImpersonates());
-        ASSERT_FALSE(STest::ShellWindowExists()) << "the tests need a desktop without a shell window";
-    }
     void TearDown() override
     {
         EXPECT_FALSE(STest::ThreadImpersonates()) << "impersonation left behind";
@@ -38,26 +33,41 @@ protected:
 
 } // namespace
 
-TEST_F(AutoImpersonate, BorrowedTokenLastsForTheScopeAndStaysOpen)
+TEST_F(AutoImpersonate, BorrowedTokensLastForTheScopeAndStayOpenAndFailuresAreLogged)
 {
     const SHandle token = STest::DuplicateProcessToken();
     ASSERT_TRUE(token);
     {
         SAutoImpersonate scope(token.Get());
         EXPECT_EQ(scope.GetResult(), SResult(0));
-        EXPECT_TRUE(scope.IsImpersonating());
         EXPECT_TRUE(STest::ThreadImpersonates());
     }
-    EXPECT_TRUE(HandleIsOpen(token.Get()));
-    SAutoImpersonate none;
-    SResult result = 0x80004005u;
-    EXPECT_EQ(none.Impersonate(result, nullptr), SResult(0)) << "a null token does nothing";
-    EXPECT_EQ(result, SResult(0));
     EXPECT_FALSE(STest::ThreadImpersonates());
+    EXPECT_TRUE(HandleIsOpen(token.Get()));
+
+    const SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    STest::RecordingLogger logger;
+    SAutoImpersonate scope;
+    SResult result = 0x80004005u;
+    EXPECT_EQ(scope.Impersonate(result, nullptr), SResult(0)) << "a null token does nothing";
+    EXPECT_EQ(result, SResult(0));
+    EXPECT_EQ(scope.Impersonate(result, notAToken.Get()), SResult(0x80070005u));
+    EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(HandleIsOpen(notAToken.Get()));
+    const auto lines = logger.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].level, S::SLogLevel::Error);
+    EXPECT_EQ(static_cast<uint32_t>(lines[0].result), 0x80070005u);
+    // The error number is the system's own: only its place and width are fixed.
+    const std::wstring text = L"Auto impersonation: Unable to impersonate user. Error: 0x0000";
+    EXPECT_EQ(lines[0].text.rfind(text, 0), 0u) << lines[0].text;
+    EXPECT_EQ(lines[0].text.size(), text.size() + 5);
 }
 
-TEST_F(AutoImpersonate, WithoutShellWindowTheInteractiveUserIsNotFoundAndTheThreadIsUnchanged)
+TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObjectOwns)
 {
+    // Without a shell window the user is not found and the thread stays as it was.
+    ASSERT_FALSE(STest::ShellWindowExists()) << "the test needs a desktop without one";
     for (const HANDLE special : InteractiveUser)
     {
         SAutoImpersonate scope;
@@ -65,19 +75,14 @@ TEST_F(AutoImpersonate, WithoutShellWindowTheInteractiveUserIsNotFoundAndTheThre
         EXPECT_EQ(scope.Impersonate(result, special), SResult(0x80070057u));
         EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
         EXPECT_FALSE(scope.IsImpersonating());
-        SHandle threadToken;
-        EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, threadToken.Put()));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
+        EXPECT_FALSE(STest::ThreadImpersonates());
     }
-    SHandle token;
-    EXPECT_TRUE(S::GetShellUserToken(TokenImpersonation, token).Failed());
-    EXPECT_EQ(token.Get(), nullptr);
-}
+    SHandle primary;
+    EXPECT_TRUE(S::GetShellUserToken(TokenPrimary, primary).Failed());
+    EXPECT_EQ(primary.Get(), nullptr);
 
-TEST_F(AutoImpersonate, ShellWindowGivesTheInteractiveUsersTokenWhichTheObjectOwns)
-{
-    STest::ShellWindow shell;
-    ASSERT_TRUE(shell.IsFound());
+    const auto shell = STest::MakeShellWindow();
+    ASSERT_TRUE(STest::ShellWindowExists());
     const SHandle borrowed = STest::DuplicateProcessToken();
     for (const HANDLE special : InteractiveUser)
     {
@@ -95,38 +100,6 @@ TEST_F(AutoImpersonate, ShellWindowGivesTheInteractiveUsersTokenWhichTheObjectOw
         EXPECT_FALSE(STest::ThreadImpersonates());
         EXPECT_EQ(scope.Revert(result), SResult(0));
     }
-}
-
-TEST_F(AutoImpersonate, FailedImpersonationIsLoggedAccessDenied)
-{
-    const SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    STest::RecordingLogger logger;
-    SAutoImpersonate scope;
-    SResult result;
-    EXPECT_EQ(scope.Impersonate(result, notAToken.Get()), SResult(0x80070005u));
-    EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(HandleIsOpen(notAToken.Get())) << "a borrowed handle is not closed";
-    ASSERT_EQ(logger.lines.size(), 1u);
-    EXPECT_EQ(logger.lines[0].level, S::SLogLevel::Error);
-    EXPECT_EQ(static_cast<uint32_t>(logger.lines[0].result), 0x80070005u);
-    const std::wstring text = logger.lines[0].text;
-    EXPECT_EQ(text.rfind(L"Auto impersonation: Unable to impersonate user. Error: 0x0000", 0), 0u) << text;
-    EXPECT_EQ(text.size(),
-              std::wstring(L"Auto impersonation: Unable to impersonate user. Error: 0x00000000.").size());
-}
-
-TEST(ShellUserToken, DuplicatesTheShellProcessTokenAsTheRequestedType)
-{
-    STest::ShellWindow shell;
-    ASSERT_TRUE(shell.IsFound());
-    for (const TOKEN_TYPE type : {TokenImpersonation, TokenPrimary})
-    {
-        SHandle token;
-        ASSERT_EQ(S::GetShellUserToken(type, token), SResult(0));
-        TOKEN_TYPE actual{};
-        DWORD size = 0;
-        ASSERT_TRUE(GetTokenInformation(token.Get(), TokenType, &actual, sizeof actual, &size));
-        EXPECT_EQ(actual, type);
-        EXPECT_EQ(STest::TokenUserSid(token.Get()), STest::ProcessUserSid());
-    }
+    ASSERT_EQ(S::GetShellUserToken(TokenPrimary, primary), SResult(0));
+    EXPECT_EQ(STest::TokenUserSid(primary.Get()), STest::ProcessUserSid());
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <memory>
 #include <string>
 
 namespace STest
@@ -53,34 +54,23 @@ inline bool ShellWindowExists()
     return FindWindowW(L"Progman", L"Program Manager") != nullptr;
 }
 
-// A window of the shell's class and title owned by this process. Without a display driver Wine
-// creates no top-level windows, but message-only ones, and its FindWindowW finds those.
-class ShellWindow
+// A window of the shell's class and title owned by this process, until the result goes. Without a
+// display driver Wine creates no top-level windows, but message-only ones, and FindWindowW finds those.
+inline auto MakeShellWindow()
 {
-public:
-    ShellWindow()
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.lpszClassName = L"Progman";
+    RegisterClassW(&windowClass);
+    const auto destroy = [](HWND window)
     {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.lpszClassName = L"Progman";
-        RegisterClassW(&windowClass);
-        m_Window = CreateWindowExW(0, L"Progman", L"Program Manager", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   nullptr, nullptr);
-    }
-    ShellWindow(const ShellWindow&) = delete;
-    ShellWindow& operator=(const ShellWindow&) = delete;
-    ~ShellWindow()
-    {
-        DestroyWindow(m_Window);
+        DestroyWindow(window);
         UnregisterClassW(L"Progman", nullptr);
-    }
-    bool IsFound() const
-    {
-        return m_Window != nullptr && FindWindowW(L"Progman", L"Program Manager") == m_Window;
-    }
-
-private:
-    HWND m_Window = nullptr;
-};
+    };
+    return std::unique_ptr<HWND__, decltype(destroy)>(CreateWindowExW(0, L"Progman", L"Program Manager", 0, 0,
+                                                                      0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                                                      nullptr),
+                                                      destroy);
+}
 
 } // namespace STest

@@ -1,165 +1,81 @@
-// The child program of the thread and pool tests, copied by them into a folder of their own (crash
-// reports land beside it). It prints the library's "Caught ..." announcements and "<key>=<value>"
-// facts on standard output. Modes:
-//   thread-fault | thread-sexception | thread-unknown   one SThread whose procedure fails that way;
-//                                                       the process ends with the thread's exit code
-//   pool-faults                                         failing jobs, then a good one, on one worker
-//   dll-threads <dll>                                   thread counts around loading and unloading
-//   exit-with-worker <dll>                              ends the process while a DLL's pool has a
-//                                                       worker inside a job (exit code 7)
-#include "library/diagnostics/Log.h"
+// The child program of the thread and pool tests; what it prints goes out unbuffered, in order with
+// the library's own "Caught ..." announcements. Modes:
+//   crashes                three SThreads that fail (access violation, SException, anything else),
+//                          then failing jobs and a good one on a pool's single worker
+//   dll-threads <dll>      fails unless loading and unloading the DLL leaves the thread count alone
+//   exit-with-worker <dll> ends the process with code 7 while the DLL's pool has a worker in a job
+#include "process/ThreadTestSupport.h"
+
 #include "library/diagnostics/SException.h"
 #include "library/system/process/SThread.h"
-#include "library/system/process/SThreadPool.h"
 
 #include <windows.h>
 
-#include <tlhelp32.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace
 {
 
-void Fact(const std::string& key, const std::string& value)
-{
-    const std::string line = key + "=" + value + "\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written,
-              nullptr);
-}
-
-[[gnu::noipa]] void WriteTo(int* target)
+[[gnu::noipa]] unsigned WriteTo(int* target)
 {
     *static_cast<volatile int*>(target) = 1;
-}
-
-unsigned __stdcall FaultingProcedure(void*)
-{
-    WriteTo(reinterpret_cast<int*>(0x10));
     return 1;
 }
 
-unsigned __stdcall SExceptionProcedure(void*)
+int Threads()
 {
-    throw S::SException(S::SResult(0xA0041234u), "custom failure", "SExceptionProcedure", 77);
-}
-
-unsigned __stdcall UnknownProcedure(void*)
-{
-    throw 42;
-}
-
-int RunThread(S::SThreadProcedure procedure)
-{
-    S::SThread thread;
-    S::SResult result;
-    if (thread.Create(result, L"failing", procedure, nullptr).Failed())
-        return 100;
-    thread.Wait(result, false, INFINITE);
-    DWORD exitCode = 0;
-    thread.GetExitCode(result, exitCode);
-    char text[16];
-    std::snprintf(text, sizeof text, "%lx", exitCode);
-    Fact("exit", text);
-    return static_cast<int>(exitCode);
-}
-
-// Prints the pool's log lines as "log=<level>|<result>|<component>|<text>" (ASCII texts only).
-class PrintingLogger : public S::ILeveledLogger
-{
-public:
-    S::SLogType GetDefaultType() const override { return S::SLogType(S::SLogType::Default); }
-    bool IsEnabled(S::SLogType, S::SLogLevel, va_list) override { return true; }
-    void Write(const wchar_t* component, int32_t, int32_t, int64_t, S::SLogType, S::SLogLevel level,
-               int32_t result, const wchar_t* text) override
+    const S::SThreadProcedure procedures[] = {
+        [](void*) -> unsigned { return WriteTo(reinterpret_cast<int*>(0x10)); },
+        [](void*) -> unsigned
+        { throw S::SException(S::SResult(0xA0041234u), "custom failure", "Procedure", 77); },
+        [](void*) -> unsigned { throw 42; },
+    };
+    for (const S::SThreadProcedure procedure : procedures)
     {
-        char line[1024];
-        std::snprintf(line, sizeof line, "%d|%x|%ls|%ls", level.GetValue(), static_cast<unsigned>(result),
-                      component, text);
-        const std::lock_guard lock(m_Mutex);
-        Fact("log", line);
-    }
-
-private:
-    std::mutex m_Mutex;
-};
-
-enum class Kind
-{
-    SException,
-    Unknown,
-    Fault,
-    Good,
-};
-
-// Records "run <kind> <thread id>" and "abort <kind> <failed> <reserved>" lines.
-class RecordingJob : public S::SThreadPool::Job
-{
-public:
-    RecordingJob(Kind kind, std::vector<std::string>& record, HANDLE done)
-        : m_Kind(kind), m_Record(record), m_Done(done)
-    {
-    }
-    int Run() override
-    {
-        m_Record.push_back("run " + std::to_string(static_cast<int>(m_Kind)) + " " +
-                           std::to_string(GetCurrentThreadId()));
-        if (m_Kind == Kind::SException)
-            throw S::SException(S::SResult(0xA0045678u), "job failure", "RecordingJob::Run", 12);
-        if (m_Kind == Kind::Unknown)
-            throw std::string("not from the family");
-        if (m_Kind == Kind::Fault)
-            WriteTo(reinterpret_cast<int*>(0x10));
-        SetEvent(m_Done);
-        return 0;
-    }
-    void Abort(bool failedWhileRunning, int reserved) override
-    {
-        m_Record.push_back("abort " + std::to_string(static_cast<int>(m_Kind)) + " " +
-                           std::to_string(failedWhileRunning) + " " + std::to_string(reserved));
-    }
-
-private:
-    Kind m_Kind;
-    std::vector<std::string>& m_Record;
-    HANDLE m_Done;
-};
-
-int PoolFaults()
-{
-    PrintingLogger logger;
-    S::InstallLeveledLogger(&logger);
-    const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::vector<std::string> record; // touched by the one worker only, until `done`
-    {
-        S::SThreadPool pool(1, 0, L"faulty", 30'000);
+        S::SThread thread;
         S::SResult result;
-        for (const Kind kind : {Kind::SException, Kind::Unknown, Kind::Fault, Kind::Good})
-            pool.PostJob(result, std::make_unique<RecordingJob>(kind, record, done));
-        WaitForSingleObject(done, INFINITE);
-        pool.WaitUntilIdle();
-        Fact("workers", std::to_string(pool.GetWorkerCount()));
+        DWORD exitCode = 0;
+        thread.Create(result, L"failing", procedure, nullptr);
+        thread.Wait(result, false, INFINITE);
+        thread.GetExitCode(result, exitCode);
+        std::printf("exit=%lx\n", exitCode);
     }
-    S::InstallLeveledLogger(nullptr);
-    for (const std::string& line : record)
-        Fact("job", line);
     return 0;
 }
 
-int CountThreads()
+// Jobs of kinds 0 (throws an SException), 1 (throws anything else), 2 (faults) and 3 (succeeds).
+int PoolFaults()
 {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    int count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-    CloseHandle(snapshot);
-    return count;
+    const ThreadTest::LogCapture log;
+    S::SThreadPool pool(1, 0, L"faulty", 30'000);
+    S::SResult result;
+    for (int kind = 0; kind < 4; ++kind)
+    {
+        pool.PostJob(result,
+                     ThreadTest::MakeJob(
+                         [kind]
+                         {
+                             static const DWORD first = GetCurrentThreadId();
+                             std::printf("job=run %d on %s\n", kind,
+                                         GetCurrentThreadId() == first ? "the first worker" : "another");
+                             if (kind == 0)
+                                 throw S::SException(S::SResult(0xA0045678u), "job failure", "Job", 12);
+                             if (kind == 1)
+                                 throw std::string("not from the family");
+                             if (kind == 2)
+                                 WriteTo(reinterpret_cast<int*>(0x10));
+                         },
+                         [kind](bool failed, int reserved)
+                         { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
+    }
+    pool.Stop(result, false); // runs what is queued
+    for (const ThreadTest::LogLine& line : log.Matching(L"thread pool [faulty]"))
+        std::printf("log=%d|%x|%ls\n", line.level, static_cast<unsigned>(line.result), line.text.c_str());
+    return 0;
 }
 
 int DllThreads(const wchar_t* dll)
@@ -168,25 +84,26 @@ int DllThreads(const wchar_t* dll)
     for (const wchar_t* system : {L"advapi32.dll", L"user32.dll", L"gdi32.dll", L"shell32.dll", L"ole32.dll",
                                   L"userenv.dll", L"mpr.dll", L"dbghelp.dll", L"wer.dll", L"bcrypt.dll"})
         LoadLibraryW(system);
-    const int before = CountThreads();
+    const int before = ThreadTest::CountThreads();
     const HMODULE module = LoadLibraryW(dll);
-    if (module == nullptr)
-        return 101;
-    const int loaded = CountThreads();
-    if (!FreeLibrary(module) || GetModuleHandleW(dll) != nullptr)
-        return 102;
-    Fact("threads",
-         std::to_string(before) + " " + std::to_string(loaded) + " " + std::to_string(CountThreads()));
-    return 0;
+    const int loaded = ThreadTest::CountThreads();
+    const bool unloaded = module != nullptr && FreeLibrary(module) && GetModuleHandleW(dll) == nullptr;
+    const int after = ThreadTest::CountThreads();
+    std::printf("threads=%d %d %d unloaded=%d\n", before, loaded, after, unloaded);
+    return unloaded && before > 0 && loaded == before && after == before ? 0 : 101;
 }
 
 int ExitWithWorker(const wchar_t* dll)
 {
+    // The parent reads the output until it closes, then waits for the exit with a limit.
+    CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
     const HMODULE module = LoadLibraryW(dll);
-    const auto post = reinterpret_cast<int (*)()>(
-        reinterpret_cast<void (*)()>(module != nullptr ? GetProcAddress(module, "PostEndlessJob") : nullptr));
-    if (post == nullptr || post() != 0)
-        return 103;
+    const FARPROC post = module != nullptr ? GetProcAddress(module, "PostEndlessJob") : nullptr;
+    const S::SHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (post == nullptr ||
+        reinterpret_cast<int (*)(HANDLE)>(reinterpret_cast<void (*)()>(post))(started.Get()) != 0 ||
+        WaitForSingleObject(started.Get(), 10'000) != WAIT_OBJECT_0)
+        return 102;
     ExitProcess(7);
 }
 
@@ -195,19 +112,12 @@ int ExitWithWorker(const wchar_t* dll)
 int wmain(int argc, wchar_t** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    _setmode(_fileno(stdout), _O_BINARY);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    const wchar_t* argument = argc > 2 ? argv[2] : L"";
-    if (mode == L"thread-fault")
-        return RunThread(&FaultingProcedure);
-    if (mode == L"thread-sexception")
-        return RunThread(&SExceptionProcedure);
-    if (mode == L"thread-unknown")
-        return RunThread(&UnknownProcedure);
-    if (mode == L"pool-faults")
-        return PoolFaults();
-    if (mode == L"dll-threads")
-        return DllThreads(argument);
-    if (mode == L"exit-with-worker")
-        return ExitWithWorker(argument);
-    return 99;
+    if (mode == L"crashes")
+        return Threads() == 0 ? PoolFaults() : 1;
+    if (mode == L"dll-threads" && argc > 2)
+        return DllThreads(argv[2]);
+    return mode == L"exit-with-worker" && argc > 2 ? ExitWithWorker(argv[2]) : 99;
 }
