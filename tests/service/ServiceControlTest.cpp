@@ -112,6 +112,17 @@ TEST(ControlServiceByName, StartsStopsRestartsSkipsWhatIsAlreadyDoneAndReportsWh
              Lines{L"Failed to initialize service manager while trying to start/stop service '%ls'."}, 0});
 }
 
+Lines GivesUpAfterFiveRetries()
+{
+    const std::wstring unverified =
+        L"Service \"%ls\" was stopped but its status could not be verified. Last state: 2.";
+    Lines said;
+    for (int retry = 0; retry < 5; ++retry)
+        said.insert(said.end(), {unverified, L"Retry to stop service \"%ls\"."});
+    said.push_back(unverified);
+    return said;
+}
+
 // A refused stop fails at once while the service runs and is asked again each second while it
 // is in another pending state; a stop already under way counts as done; a stop that ends in
 // another state is sent again.
@@ -122,6 +133,7 @@ TEST(ControlServiceByName, StopsThatDoNotSimplySucceed)
         const wchar_t* options;
         int refusals; // -1: a stop is sent first, so that Wine refuses the next
         Call call;
+        bool takeStopsWhilePaused = false;
     };
     const Case cases[] = {
         {L"", 2,
@@ -137,6 +149,8 @@ TEST(ControlServiceByName, StopsThatDoNotSimplySucceed)
                     L"Retry to stop service \"%ls\".",
                     Os(L"SService::Control", L"ERROR_SERVICE_NOT_ACTIVE (0x00000426)"), DidStop},
               2}},
+        // Every stop ends in paused: five retries, then a plain stop gives up without failing.
+        {L"--stop-pauses", 0, Call{Stop, true, Running, 0, GivesUpAfterFiveRetries(), 6}, true},
     };
     for (const Case& c : cases)
     {
@@ -145,6 +159,7 @@ TEST(ControlServiceByName, StopsThatDoNotSimplySucceed)
         ASSERT_TRUE(test.Start());
         ServiceCallScript script(test.Name());
         script.refusals = c.refusals;
+        script.takeStopsWhilePaused = c.takeStopsWhilePaused;
         SResult result;
         SServiceStatus status;
         ASSERT_TRUE(c.refusals >= 0 ||

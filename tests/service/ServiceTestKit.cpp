@@ -36,6 +36,10 @@ BOOL WINAPI ScriptedControl(SC_HANDLE service, DWORD control, LPSERVICE_STATUS s
                                 { return StatusOf(dependent).dwCurrentState > SERVICE_STOPPED; }))
             refusal = ERROR_DEPENDENT_SERVICES_RUNNING;
     }
+    if (refusal == 0 && control == SERVICE_CONTROL_STOP && script.takeStopsWhilePaused &&
+        Scripted(service, script) && QueryServiceStatus(service, status) &&
+        status->dwCurrentState == SERVICE_PAUSED)
+        return TRUE;
     if (refusal == 0)
         return S::SServiceCalls::System().control(service, control, status);
     QueryServiceStatus(service, status);

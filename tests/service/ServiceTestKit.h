@@ -72,6 +72,8 @@ struct ServiceCallScript
 
     const std::wstring service;   // the one service scripted and counted, by its display name
     std::atomic<int> refusals{0}; // its next stops get ERROR_SERVICE_CANNOT_ACCEPT_CTRL
+    // Its stops while it is paused are taken without reaching it (Wine would refuse them).
+    std::atomic<bool> takeStopsWhilePaused{false};
     // Its stops get ERROR_DEPENDENT_SERVICES_RUNNING while one of these is active; when `listed`,
     // its dependents enumeration gives them (one that does not exist as running).
     Lines dependents;

@@ -2,6 +2,7 @@
 //   --paused, --pause-pending   the state once started, instead of running
 //   --hold=HINT                 answer a stop by staying stop pending for good, with wait hint HINT
 //   --pause-on-stop=MS          answer a stop by moving to pause pending, and MS later to stopped
+//   --stop-pauses               answer every stop by reporting paused, and never stop
 // Wine's control manager ignores what a handler returns, so refusals cannot come from here.
 #include <windows.h>
 
@@ -40,7 +41,9 @@ void Report(DWORD state, DWORD waitHint = 0)
 
 DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
 {
-    if (control == SERVICE_CONTROL_STOP)
+    if (control == SERVICE_CONTROL_STOP && Find(L"--stop-pauses"))
+        Report(SERVICE_PAUSED);
+    else if (control == SERVICE_CONTROL_STOP)
     {
         Report(Find(L"--pause-on-stop=") ? SERVICE_PAUSE_PENDING : SERVICE_STOP_PENDING, Number(L"--hold="));
         SetEvent(g_Stop); // only now may the service thread report
