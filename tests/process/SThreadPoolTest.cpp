@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <process.h>
+
 #include <future>
 
 using namespace S;
@@ -41,7 +43,102 @@ struct RefusingSemaphore : SSemaphore
     SResult outcome;
 };
 
+// Thread starts for SThread::Create that fail while `failures` lasts, or that leave the new thread
+// suspended once more than asked (its resume then reports 2). Those threads are ended afterwards.
+struct ScriptedStarts
+{
+    ScriptedStarts() { InstallThreadStarter(&Start); }
+    ~ScriptedStarts()
+    {
+        InstallThreadStarter(nullptr);
+        for (const HANDLE thread : held)
+        {
+            TerminateThread(thread, 0);
+            CloseHandle(thread);
+        }
+        held.clear();
+    }
+    static uintptr_t Start(void* security, unsigned stack, SThreadProcedure procedure, void* parameter,
+                           unsigned flags, unsigned* id)
+    {
+        if (failures > 0)
+        {
+            --failures;
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return 0;
+        }
+        const uintptr_t thread = _beginthreadex(security, stack, procedure, parameter, flags, id);
+        HANDLE copy = nullptr;
+        if (thread != 0 && suspendAgain && SuspendThread(reinterpret_cast<HANDLE>(thread)) != 0xFFFFFFFFu &&
+            DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(thread), GetCurrentProcess(), &copy,
+                            0, FALSE, DUPLICATE_SAME_ACCESS))
+            held.push_back(copy);
+        return thread;
+    }
+    static inline std::atomic<int> failures{0};
+    static inline bool suspendAgain = false;
+    static inline std::vector<HANDLE> held;
+};
+
 } // namespace
+
+// A worker that a post needs is asked for again every 50 ms until it exists; one that Start only
+// wants is given up at the first failure, whether the thread could not be made or not resumed.
+TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds)
+{
+    const std::wstring failed = L"Failed to create worker thread 1/2 in thread pool [scripted]. OS Err: 0x";
+    const struct
+    {
+        const char* name;
+        int failures;
+        bool suspendAgain;
+        bool post;
+        SResult code;
+        std::vector<std::wstring> lines; // the pool's Error lines, each up to its OS error value
+        uint32_t workers;
+    } cases[] = {
+        {"post",
+         2,
+         false,
+         true,
+         0,
+         {failed + L"00000008. Retrying 1...", failed + L"00000008. Retrying 2..."},
+         1},
+        {"start", 1, false, false, ThreadPoolResult::WorkerCreateFailed, {failed + L"00000008."}, 0},
+        {"resume", 0, true, false, ThreadPoolResult::WorkerResumeFailed, {failed}, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        LogCapture log;
+        std::atomic<int> ran{0};
+        {
+            SThreadPool pool(2, 0, L"scripted", 30'000);
+            SResult result;
+            {
+                ScriptedStarts starts;
+                ScriptedStarts::failures = c.failures;
+                ScriptedStarts::suspendAgain = c.suspendAgain;
+                EXPECT_EQ(c.post ? pool.PostJob(result, MakeJob([&] { ++ran; })) : pool.Start(result),
+                          c.code);
+                EXPECT_EQ(result, c.code);
+                EXPECT_EQ(pool.GetWorkerCount(), c.workers);
+            }
+            EXPECT_TRUE(!c.post || WaitUntil([&] { return ran == 1; }));
+        }
+        std::vector<std::wstring> lines;
+        for (const LogLine& line : log.Matching(L"Failed to create worker thread"))
+        {
+            EXPECT_EQ(line.level, SLogLevel::Error);
+            EXPECT_EQ(line.result, int32_t(c.code.Code() == 0 ? ThreadPoolResult::WorkerCreateFailed.Code()
+                                                              : c.code.Code()));
+            lines.push_back(lines.size() < c.lines.size() ? line.text.substr(0, c.lines[lines.size()].size())
+                                                          : line.text);
+        }
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(log.Matching(L"Retrying").size(), c.post ? 2u : 0u);
+    }
+}
 
 TEST_F(SThreadPoolTest, OneWorkerRunsJobsInOrderLeavesWhenIdleAndTheNextPostMakesANewOne)
 {

@@ -7,6 +7,7 @@
 
 #include <process.h>
 
+#include <atomic>
 #include <cwchar>
 #include <exception>
 #include <new>
@@ -57,7 +58,14 @@ struct LibraryDeleter
 };
 using LoadedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 
+std::atomic<SThreadStarter> g_Starter{&_beginthreadex};
+
 } // namespace
+
+SThreadStarter InstallThreadStarter(SThreadStarter starter) noexcept
+{
+    return g_Starter.exchange(starter != nullptr ? starter : &_beginthreadex);
+}
 
 struct SThread::StartBlock
 {
@@ -248,7 +256,7 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
 
     unsigned id = 0;
     const uintptr_t handle =
-        _beginthreadex(security, stackSize, &SThread::ThreadStart, block.get(), creationFlags, &id);
+        g_Starter.load()(security, stackSize, &SThread::ThreadStart, block.get(), creationFlags, &id);
     if (handle == 0)
         return result = ThreadResult::CreateFailed;
     // The new thread owns its block from here on.
