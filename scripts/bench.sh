@@ -8,6 +8,6 @@ for dir in "$root"/bench/*/; do
     name=$(basename "$dir")
     echo "== $name"
     exe="$s_build_dir/bin/bench_$name.exe"
-    [ -f "$exe" ] && (cd "$s_build_dir/bin" && wine "$exe")
-    [ -f "$dir/host.sh" ] && bash "$dir/host.sh" "$s_build_dir"
+    if [ -f "$exe" ]; then (cd "$s_build_dir/bin" && wine "$exe"); fi
+    if [ -f "$dir/host.sh" ]; then bash "$dir/host.sh" "$s_build_dir"; fi
 done
