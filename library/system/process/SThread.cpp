@@ -58,13 +58,16 @@ struct LibraryDeleter
 };
 using LoadedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 
-std::atomic<SThreadStarter> g_Starter{&_beginthreadex};
+// Null stands for _beginthreadex: an imported function's address is not a constant, and a thread
+// may be created before this module's dynamic initialisers have run.
+constinit std::atomic<SThreadStarter> g_Starter{nullptr};
 
 } // namespace
 
 SThreadStarter InstallThreadStarter(SThreadStarter starter) noexcept
 {
-    return g_Starter.exchange(starter != nullptr ? starter : &_beginthreadex);
+    const SThreadStarter previous = g_Starter.exchange(starter);
+    return previous != nullptr ? previous : &_beginthreadex;
 }
 
 struct SThread::StartBlock
@@ -255,8 +258,10 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
     block->parentThreadId = GetCurrentThreadId();
 
     unsigned id = 0;
+    const SThreadStarter installed = g_Starter.load();
+    const SThreadStarter start = installed != nullptr ? installed : &_beginthreadex;
     const uintptr_t handle =
-        g_Starter.load()(security, stackSize, &SThread::ThreadStart, block.get(), creationFlags, &id);
+        start(security, stackSize, &SThread::ThreadStart, block.get(), creationFlags, &id);
     if (handle == 0)
         return result = ThreadResult::CreateFailed;
     // The new thread owns its block from here on.
