@@ -8,116 +8,71 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace S;
+using STest::BinFolder;
 
-namespace
+// One application with two fonts, one by full path and one by name in a subfolder of the fonts
+// folder. Launched inline or asynchronously, and on a system shown as Windows XP (legacy folder
+// lookup), the process sees both; a process started without the launcher sees neither.
+TEST(LaunchedFonts, OnlyLaunchedProcessesSeeTheApplicationsFonts)
 {
-
-bool Has(const STest::ProcessResult& result, const std::string& line)
-{
-    return result.output.find(line + "\n") != std::string::npos ||
-           result.output.find(line + "\r\n") != std::string::npos;
-}
-
-// One application with two fonts: one by full path, one by name in a subfolder of the fonts folder.
-class LaunchedFontsTest : public testing::Test
-{
-protected:
-    LaunchedFontsTest()
-    {
-        SString account;
-        SString sid;
-        EXPECT_TRUE(GetCurrentUserProfile(account, m_Profile, sid));
-        m_Session = 40000 + GetCurrentProcessId() % 10000;
-        m_KeyPath = GetApplicationFontsKeyLocation(m_Profile, SString(kApp), m_Session).path.c_str();
-        wchar_t windows[MAX_PATH];
-        GetWindowsDirectoryW(windows, MAX_PATH);
-        wchar_t sub[64];
-        swprintf(sub, 64, L"LumerelxE2E%08lx", GetCurrentProcessId());
-        m_SubFolder = sub;
-        m_FolderCopy = std::wstring(windows) + L"\\Fonts\\" + m_SubFolder;
-        CreateDirectoryW(m_FolderCopy.c_str(), nullptr);
-        CopyFileW((STest::BinFolder() + L"testfonts\\two.ttf").c_str(), (m_FolderCopy + L"\\two.ttf").c_str(),
-                  FALSE);
-        STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, m_KeyPath, L"One (TrueType)",
-                                          STest::BinFolder() + L"testfonts\\one.ttf");
-        STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, m_KeyPath, L"Two (TrueType)",
-                                          m_SubFolder + L"\\two.ttf");
-    }
-    ~LaunchedFontsTest() override
-    {
-        wchar_t first[80];
-        swprintf(first, 80, L"%ls-%u", m_Profile.c_str(), m_Session);
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(first) + L"\\" + kApp).c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, first);
-        DeleteFileW((m_FolderCopy + L"\\two.ttf").c_str());
-        RemoveDirectoryW(m_FolderCopy.c_str());
-    }
-
-    std::wstring LaunchArguments() const
-    {
-        return L" --app-id " + std::wstring(kApp) + L" --session " + std::to_wstring(m_Session) + L" ";
-    }
-    static std::wstring Probe(const std::wstring& exe = STest::BinFolder() + L"fontprobe.exe")
-    {
-        return STest::Quote(exe) + L" \"Lumerelx Test One\" \"Lumerelx Test Two\"";
-    }
-    static std::wstring Launcher() { return STest::Quote(STest::BinFolder() + L"launcher.exe"); }
-
-    static constexpr const wchar_t* kApp = L"{00000000-0000-0000-0000-0000000000e2}";
-    SString m_Profile;
-    uint32_t m_Session = 0;
-    std::wstring m_KeyPath;
-    std::wstring m_SubFolder;
-    std::wstring m_FolderCopy;
-};
-
-} // namespace
-
-TEST_F(LaunchedFontsTest, InlineAgentAddsFontsBeforeTheProgramRuns)
-{
-    const auto launched = STest::RunProcess(Launcher() + LaunchArguments() + Probe());
-    EXPECT_EQ(launched.exitCode, 0u) << launched.output;
-    EXPECT_TRUE(Has(launched, "font \"Lumerelx Test One\": visible")) << launched.output;
-    EXPECT_TRUE(Has(launched, "font \"Lumerelx Test Two\": visible")) << launched.output;
-    EXPECT_TRUE(Has(launched, "handoff-values=0")) << launched.output;
-
-    const auto other = STest::RunProcess(Probe());
-    EXPECT_TRUE(Has(other, "font \"Lumerelx Test One\": absent")) << other.output;
-    EXPECT_TRUE(Has(other, "font \"Lumerelx Test Two\": absent")) << other.output;
-}
-
-TEST_F(LaunchedFontsTest, AsynchronousAgentAddsFontsShortlyAfter)
-{
-    const auto launched =
-        STest::RunProcess(Launcher() + L" --async" + LaunchArguments() + Probe() + L" --wait-ms 10000");
-    EXPECT_TRUE(Has(launched, "agent-threads=1")) << launched.output;
-    EXPECT_TRUE(Has(launched, "font \"Lumerelx Test One\": visible")) << launched.output;
-    EXPECT_TRUE(Has(launched, "font \"Lumerelx Test Two\": visible")) << launched.output;
-    EXPECT_TRUE(Has(launched, "handoff-values=0")) << launched.output;
-}
-
-TEST_F(LaunchedFontsTest, LegacyFolderLookupOnWindowsXp)
-{
-    // A copy of the probe under a name of its own, so that only it is shown Windows XP.
-    wchar_t temp[MAX_PATH];
+    const wchar_t* const app = L"{00000000-0000-0000-0000-0000000000e2}";
+    const uint32_t session = 40000 + GetCurrentProcessId() % 10000;
+    SString account, profile, sid;
+    ASSERT_TRUE(GetCurrentUserProfile(account, profile, sid));
+    const std::wstring keyPath = GetApplicationFontsKeyLocation(profile, SString(app), session).path.c_str();
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+    wchar_t windows[MAX_PATH], temp[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
     GetTempPathW(MAX_PATH, temp);
-    wchar_t name[64];
-    swprintf(name, 64, L"fontprobe-xp-%08lx.exe", GetCurrentProcessId());
-    const std::wstring copy = std::wstring(temp) + name;
-    ASSERT_TRUE(CopyFileW((STest::BinFolder() + L"fontprobe.exe").c_str(), copy.c_str(), FALSE));
-    const std::wstring appDefaults = std::wstring(L"Software\\Wine\\AppDefaults\\") + name;
+    const std::wstring folder = std::wstring(windows) + L"\\Fonts\\LumerelxE2E" + tag;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CopyFileW((BinFolder() + L"testfonts\\two.ttf").c_str(), (folder + L"\\two.ttf").c_str(), FALSE);
+    STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, keyPath, L"One (TrueType)",
+                                      BinFolder() + L"testfonts\\one.ttf");
+    STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, keyPath, L"Two (TrueType)",
+                                      L"LumerelxE2E" + tag + L"\\two.ttf");
+    // A copy of the probe under a name of its own, so that only it is shown Windows XP.
+    const std::wstring xpName = L"fontprobe-xp-" + tag + L".exe", xpProbe = temp + xpName;
+    EXPECT_TRUE(CopyFileW((BinFolder() + L"fontprobe.exe").c_str(), xpProbe.c_str(), FALSE));
+    const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\" + xpName;
     STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, appDefaults, L"Version", L"winxp");
 
-    const auto launched = STest::RunProcess(Launcher() + LaunchArguments() + Probe(copy));
+    const std::wstring launch = STest::Quote(BinFolder() + L"launcher.exe") + L" --app-id " + app +
+                                L" --session " + std::to_wstring(session) + L" ";
+    auto probe = [](const std::wstring& exe)
+    { return STest::Quote(exe) + L" \"Lumerelx Test One\" \"Lumerelx Test Two\""; };
+    const std::wstring plain = probe(BinFolder() + L"fontprobe.exe");
+    const std::string one = "font \"Lumerelx Test One\": ", two = "font \"Lumerelx Test Two\": ";
+    const struct
+    {
+        std::wstring command;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {launch + plain,
+         {one + "visible", two + "visible", "handoff-values=0", "agent-threads=0", "older-than-vista=0"}},
+        {launch + L"--async " + plain + L" --wait-ms 10000",
+         {one + "visible", two + "visible", "handoff-values=0", "agent-threads=1"}},
+        {launch + probe(xpProbe), {one + "visible", two + "visible", "older-than-vista=1"}},
+        {plain, {one + "absent", two + "absent"}},
+    };
+    for (const auto& c : cases)
+    {
+        const STest::ProcessResult result = STest::RunProcess(c.command);
+        EXPECT_EQ(result.exitCode, 0u) << result.output;
+        for (const std::string& line : c.lines)
+            EXPECT_TRUE(result.output.find(line + "\n") != std::string::npos ||
+                        result.output.find(line + "\r\n") != std::string::npos)
+                << line << "\n"
+                << result.output;
+    }
     RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults.c_str());
-    DeleteFileW(copy.c_str());
-    EXPECT_TRUE(Has(launched, "older-than-vista=1")) << launched.output;
-    EXPECT_TRUE(Has(launched, "font \"Lumerelx Test One\": visible")) << launched.output;
-    EXPECT_TRUE(Has(launched, "font \"Lumerelx Test Two\": visible")) << launched.output;
-
-    // The same probe under its own name is shown the prefix's default system.
-    const auto current = STest::RunProcess(Launcher() + LaunchArguments() + Probe());
-    EXPECT_TRUE(Has(current, "older-than-vista=0")) << current.output;
+    DeleteFileW(xpProbe.c_str());
+    const std::wstring sessionKey = std::wstring(profile.c_str()) + L"-" + std::to_wstring(session);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (sessionKey + L"\\" + app).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, sessionKey.c_str());
+    DeleteFileW((folder + L"\\two.ttf").c_str());
+    RemoveDirectoryW(folder.c_str());
 }

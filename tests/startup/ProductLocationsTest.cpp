@@ -4,17 +4,6 @@
 
 using namespace S;
 
-TEST(ProductLocations, KeyPathsComeFromTheStringTable)
-{
-    // Test executables carry the product's string table, as the DLL does.
-    EXPECT_STREQ(GetCompanyKeyName(), L"Halvern Technologies");
-    EXPECT_STREQ(GetComponentKeyName(), L"Tidewell");
-    EXPECT_STREQ(GetProductKeyPath().c_str(), L"Software\\Halvern Technologies\\Tidewell");
-    const SRegKeyLocation handoff = GetHandoffKeyLocation();
-    EXPECT_EQ(handoff.root, HKEY_CURRENT_USER);
-    EXPECT_STREQ(handoff.path.c_str(), L"Software\\Halvern Technologies\\Tidewell\\Process");
-}
-
 TEST(ProductLocations, SubPathInsertsOneSeparatorOnlyWhereNeeded)
 {
     struct Case
@@ -35,8 +24,11 @@ TEST(ProductLocations, SubPathInsertsOneSeparatorOnlyWhereNeeded)
         EXPECT_STREQ(JoinProductSubPath(c.company, c.component).c_str(), c.expected);
 }
 
-TEST(ProductLocations, MissingStringIsLoadedOnceAndStaysEmpty)
+// Test executables carry the product's string table, as the DLL does.
+TEST(ProductLocations, KeyPathsComeFromTheStringTableAndAMissingStringIsLoadedOnce)
 {
+    EXPECT_EQ(GetHandoffKeyLocation().root, HKEY_CURRENT_USER);
+    EXPECT_STREQ(GetHandoffKeyLocation().path.c_str(), L"Software\\Halvern Technologies\\Tidewell\\Process");
     const HMODULE saved = ModuleInstance;
     // ntdll carries no string with this id.
     ModuleInstance = GetModuleHandleW(L"ntdll.dll");

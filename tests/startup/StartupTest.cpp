@@ -38,55 +38,96 @@ TEST(ParseSessionIdTest, FollowsUnsignedDecimalParsing)
             << "\"" << SStringA(SString(c.text)).c_str() << "\"";
 }
 
+TEST(HandoffValueNameTest, EightLowerCaseHexDigits)
+{
+    EXPECT_STREQ(HandoffValueName(0x1A2B, SString(L"AppId")).c_str(), L"00001a2b-AppId");
+    EXPECT_STREQ(HandoffValueName(0xFFFFFFFF, SString(L"Asynchronous")).c_str(), L"ffffffff-Asynchronous");
+}
+
 namespace
 {
 
-class RunStartupTest : public testing::Test
+// Runs with HKEY_CURRENT_USER redirected into a private subtree, so the fixed hand-off key
+// path lands there.
+class HandoffTest : public testing::Test
 {
 protected:
-    void Write(const wchar_t* name, const wchar_t* text)
+    // `text` is stored without its terminator unless the type is REG_SZ.
+    static void Write(uint32_t processId, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ)
     {
-        STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, KeyPath(),
-                                          HandoffValueName(GetCurrentProcessId(), SString(name)).c_str(),
-                                          text);
+        STest::RegistrySandbox::SetBytes(
+            HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(),
+            HandoffValueName(processId, SString(name)).c_str(), type, text.c_str(),
+            static_cast<DWORD>((text.size() + (type == REG_SZ)) * sizeof(wchar_t)));
     }
-    bool Exists(const wchar_t* name)
+    static bool Exists(uint32_t processId, const wchar_t* name)
     {
-        return STest::RegistrySandbox::ValueExists(
-            HKEY_CURRENT_USER, KeyPath(), HandoffValueName(GetCurrentProcessId(), SString(name)).c_str());
+        return STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(),
+                                                   HandoffValueName(processId, SString(name)).c_str());
     }
-    static std::wstring KeyPath() { return GetHandoffKeyLocation().path.c_str(); }
 
     STest::RegistrySandbox m_Sandbox{true};
 };
 
 } // namespace
 
-TEST_F(RunStartupTest, ConsumesBothValues)
+// A value is read once, as text whatever its type, and removed; an empty one counts as missing
+// but is consumed too; process id 0 means this process.
+TEST_F(HandoffTest, ReadsOnlyTheProcesssOwnValueOnceAndRemovesIt)
 {
-    Write(kHandoffSessionId, L"12x");
-    Write(kHandoffAppId, L"{app}");
-    EXPECT_EQ(RunStartup(), 1);
-    EXPECT_FALSE(Exists(kHandoffSessionId));
-    EXPECT_FALSE(Exists(kHandoffAppId));
-    EXPECT_EQ(RunStartup(), 0);
+    const uint32_t self = GetCurrentProcessId();
+    const struct
+    {
+        uint32_t written, read;
+        const wchar_t* text;
+        DWORD type;
+        bool found, remains;
+    } cases[] = {
+        {0x1A2B, 0x1A2C, L"{app}", REG_SZ, false, true},
+        {0x1A2B, 0x1A2B, L"{app}", REG_SZ, true, false},
+        {self, 0, L"3", REG_SZ, true, false},
+        {7, 7, L"AB", REG_DWORD, true, false},
+        {8, 8, L"", REG_SZ, false, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        Write(c.written, L"AppId", c.text, c.type);
+        SString value(L"old");
+        EXPECT_EQ(ReadHandoffValue(c.read, SString(L"AppId"), value), c.found);
+        EXPECT_STREQ(value.c_str(), c.found ? c.text : L"");
+        EXPECT_EQ(Exists(c.written, L"AppId"), c.remains);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Halvern Technologies"); // a missing key too
+        value = SString(L"old");
+        EXPECT_FALSE(ReadHandoffValue(c.written, SString(L"AppId"), value));
+        EXPECT_TRUE(value.IsEmpty());
+    }
 }
 
-TEST_F(RunStartupTest, MissingSessionLeavesApplicationIdInPlace)
+// The session id is consumed whenever it is there; without it the application id stays.
+TEST_F(HandoffTest, RunStartupConsumesTheSessionAndNeedsBothValues)
 {
-    Write(kHandoffAppId, L"{app}");
-    EXPECT_EQ(RunStartup(), 0);
-    EXPECT_TRUE(Exists(kHandoffAppId));
+    const struct
+    {
+        const wchar_t *session, *app;
+        int result;
+        bool appRemains;
+    } cases[] = {{L"12x", L"{app}", 1, false}, {nullptr, L"{app}", 0, true}, {L"4", nullptr, 0, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.result);
+        if (c.session != nullptr)
+            Write(GetCurrentProcessId(), kHandoffSessionId, c.session);
+        if (c.app != nullptr)
+            Write(GetCurrentProcessId(), kHandoffAppId, c.app);
+        EXPECT_EQ(RunStartup(), c.result);
+        EXPECT_FALSE(Exists(GetCurrentProcessId(), kHandoffSessionId));
+        EXPECT_EQ(Exists(GetCurrentProcessId(), kHandoffAppId), c.appRemains);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Halvern Technologies");
+    }
 }
 
-TEST_F(RunStartupTest, MissingApplicationIdStillConsumesSession)
-{
-    Write(kHandoffSessionId, L"4");
-    EXPECT_EQ(RunStartup(), 0);
-    EXPECT_FALSE(Exists(kHandoffSessionId));
-}
-
-TEST_F(RunStartupTest, ThreadExitCodeFollowsTheRoutine)
+TEST_F(HandoffTest, ThreadExitCodeFollowsTheRoutine)
 {
     auto runThread = []
     {
@@ -98,8 +139,8 @@ TEST_F(RunStartupTest, ThreadExitCodeFollowsTheRoutine)
         return code;
     };
     EXPECT_EQ(runThread(), 0u);
-    Write(kHandoffSessionId, L"1");
-    Write(kHandoffAppId, L"a");
+    Write(GetCurrentProcessId(), kHandoffSessionId, L"1");
+    Write(GetCurrentProcessId(), kHandoffAppId, L"a");
     EXPECT_EQ(runThread(), 1u);
 }
 
