@@ -4,8 +4,11 @@
 // services. The waited stop that never leaves stop pending (about 20 s) runs in a process of its
 // own beside the rest. (Not on a thread: under Wine, control-manager calls made at the same time
 // from two threads of one process can leave handles the control manager no longer knows.)
+// Wine's control manager ignores dependencies (a service with running dependents just stops) and
+// its dependents enumeration always answers none. So for StopWithDependents the script plays
+// Windows' part: a stop is refused with ERROR_DEPENDENT_SERVICES_RUNNING while a dependent is
+// active, and the enumeration lists the dependents or is left to Wine. Every service is real.
 #include "ServiceTestKit.h"
-#include "common/ProcessRunner.h"
 
 #include "library/system/service/FontCachePool.h"
 #include "library/system/service/SFontCacheService.h"
@@ -13,9 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <thread>
-#include <tuple>
 
 using namespace S;
 using namespace STest;
@@ -58,9 +61,9 @@ RecordingLogger::Line Act(const std::wstring& service, const ServiceCallScript& 
               call.code);
     EXPECT_EQ(result.Code(), call.code);
     EXPECT_EQ(found, call.before);
-    Lines said;
-    for (const std::wstring& format : call.said)
-        said.push_back(Said(format, service));
+    Lines said(call.said.size());
+    std::ranges::transform(call.said, said.begin(),
+                           [&](const std::wstring& format) { return Said(format, service); });
     EXPECT_EQ(TextsWith(log, service), said);
     EXPECT_EQ(script.stops - stops, call.stops);
     const RecordingLogger::Line last = log.Lines().empty() ? RecordingLogger::Line{} : log.Lines().back();
@@ -83,13 +86,14 @@ TEST(ControlServiceByName, StartsStopsRestartsSkipsWhatIsAlreadyDoneAndReportsWh
         {Restart, false, Stopped, 0, {AlreadyStopped, L"Sent start request to service '%ls'."}, 0},
         {Stop, false, Running, 0, {L"Sent stop request to service '%ls'."}, 1},
     };
-    for (size_t i = 0; i < std::size(steps); ++i)
+    for (const Call& step : steps)
     {
-        SCOPED_TRACE(i);
-        const DWORD process = test.ProcessId();
-        Act(test.Name(), script, steps[i]);
-        EXPECT_TRUE(test.WaitForState(steps[i].action == Stop ? SERVICE_STOPPED : SERVICE_RUNNING));
-        EXPECT_TRUE(steps[i].action != Restart || test.ProcessId() != process); // a new process
+        SCOPED_TRACE(&step - steps);
+        const DWORD process = test.ProcessId(),
+                    expected = step.action == Stop ? SERVICE_STOPPED : SERVICE_RUNNING;
+        Act(test.Name(), script, step);
+        EXPECT_TRUE(WaitUntil([&] { return test.State() == expected; }));
+        EXPECT_TRUE(step.action != Restart || test.ProcessId() != process); // a new process
     }
     // What fails: no such service, a disabled one, no connection.
     SResult result;
@@ -112,28 +116,20 @@ TEST(ControlServiceByName, StartsStopsRestartsSkipsWhatIsAlreadyDoneAndReportsWh
              Lines{L"Failed to initialize service manager while trying to start/stop service '%ls'."}, 0});
 }
 
-Lines GivesUpAfterFiveRetries()
-{
-    const std::wstring unverified =
-        L"Service \"%ls\" was stopped but its status could not be verified. Last state: 2.";
-    Lines said;
-    for (int retry = 0; retry < 5; ++retry)
-        said.insert(said.end(), {unverified, L"Retry to stop service \"%ls\"."});
-    said.push_back(unverified);
-    return said;
-}
-
 // A refused stop fails at once while the service runs and is asked again each second while it
 // is in another pending state; a stop already under way counts as done; a stop that ends in
 // another state is sent again.
 TEST(ControlServiceByName, StopsThatDoNotSimplySucceed)
 {
+    Lines fiveRetries(11,
+                      L"Service \"%ls\" was stopped but its status could not be verified. Last state: 2.");
+    for (size_t i = 1; i < fiveRetries.size(); i += 2)
+        fiveRetries[i] = L"Retry to stop service \"%ls\".";
     struct Case
     {
         const wchar_t* options;
         int refusals; // -1: a stop is sent first, so that Wine refuses the next
         Call call;
-        bool takeStopsWhilePaused = false;
     };
     const Case cases[] = {
         {L"", 2,
@@ -150,7 +146,7 @@ TEST(ControlServiceByName, StopsThatDoNotSimplySucceed)
                     Os(L"SService::Control", L"ERROR_SERVICE_NOT_ACTIVE (0x00000426)"), DidStop},
               2}},
         // Every stop ends in paused: five retries, then a plain stop gives up without failing.
-        {L"--stop-pauses", 0, Call{Stop, true, Running, 0, GivesUpAfterFiveRetries(), 6}, true},
+        {L"--stop-pauses", 0, Call{Stop, true, Running, 0, fiveRetries, 6}},
     };
     for (const Case& c : cases)
     {
@@ -159,11 +155,10 @@ TEST(ControlServiceByName, StopsThatDoNotSimplySucceed)
         ASSERT_TRUE(test.Start());
         ServiceCallScript script(test.Name());
         script.refusals = c.refusals;
-        script.takeStopsWhilePaused = c.takeStopsWhilePaused;
+        script.takeStopsWhilePaused = std::wstring(c.options) == L"--stop-pauses";
         SResult result;
-        SServiceStatus status;
         ASSERT_TRUE(c.refusals >= 0 ||
-                    test.Service().Control(result, ServiceControlCode::Stop, status).Code() == 0);
+                    ControlServiceByName(result, test.SName(), Stop, false, nullptr).Succeeded());
         const ULONGLONG start = GetTickCount64();
         Act(test.Name(), script, c.call);
         EXPECT_GE(GetTickCount64() - start, 1000u * (c.call.stops - 1));
@@ -183,24 +178,19 @@ TEST(StopThatHangs, DISABLED_WarnsAfterTwentySecondsAndStillSucceeds)
     EXPECT_TRUE(warning.level == SLogLevel::Warning && warning.result == int32_t(0xA0040797u));
 }
 
-// Runs the case above in a child process beside the rest.
+// Runs the case above in a child process beside the rest, in an unfiltered run only.
 class InBackground final : public ::testing::Environment
 {
     std::future<ProcessResult> m_Child;
 
     void SetUp() override
     {
-        const std::string filter = GTEST_FLAG_GET(filter);
-        if (GTEST_FLAG_GET(also_run_disabled_tests) ||
-            (filter != "*" && filter.find("StopThatHangs") == std::string::npos))
-            return;
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        const std::wstring command =
-            Quote(self) + L" --gtest_also_run_disabled_tests --gtest_filter=StopThatHangs.*";
-        m_Child = std::async(std::launch::async, RunProcess, command, 60000);
+        if (!GTEST_FLAG_GET(also_run_disabled_tests) && GTEST_FLAG_GET(filter) == "*")
+            m_Child = std::async(std::launch::async, RunProcess,
+                                 Quote(BinFolder() + L"service_tests.exe") +
+                                     L" --gtest_also_run_disabled_tests --gtest_filter=StopThatHangs.*",
+                                 60000);
     }
-
     void TearDown() override
     {
         if (!m_Child.valid())
@@ -223,24 +213,20 @@ struct RecordingClock final : IServiceWaitClock
 
 TEST(WaitForServiceState, PollsAtATenthOfTheWaitHintAndGivesUpAfterTwentySeconds)
 {
-    // The wait hint, the poll interval, and the polls until more than 20,000 ms have passed.
-    for (const auto& [hint, interval, polls] :
-         {std::tuple<DWORD, DWORD, size_t>{0, 1000, 21}, {35000, 3500, 6}, {90000, 5000, 5}})
-    {
-        SCOPED_TRACE(hint);
-        TestService test(L"hint", L"--hold=" + std::to_wstring(hint));
-        ASSERT_TRUE(test.Start());
-        SResult result;
-        SServiceStatus status;
-        ASSERT_EQ(test.Service().Control(result, ServiceControlCode::Stop, status).Code(), 0);
-        ASSERT_TRUE(test.WaitForState(SERVICE_STOP_PENDING));
-        RecordingClock clock;
-        EXPECT_EQ(WaitForServiceState(test.Service(), StopPending, Stopped, status, clock),
-                  ServiceResult::TimedOut);
-        EXPECT_EQ(clock.sleeps, std::vector<DWORD>(polls, interval));
-        EXPECT_EQ(status.currentState, StopPending);
-        EXPECT_EQ(status.waitHint, hint);
-    }
+    for (const auto& [hint, interval] :
+         {std::pair<uint32_t, DWORD>{0, 1000}, {10001, 1000}, {35000, 3500}, {50010, 5000}, {90000, 5000}})
+        EXPECT_EQ(ServiceWaitPollInterval(hint), interval) << hint;
+    TestService test(L"hint", L"--hold=35000");
+    ASSERT_TRUE(test.Start());
+    SResult result;
+    SServiceStatus status;
+    ASSERT_EQ(test.Service().Control(result, ServiceControlCode::Stop, status).Code(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return test.State() == SERVICE_STOP_PENDING; }));
+    RecordingClock clock;
+    EXPECT_EQ(WaitForServiceState(test.Service(), StopPending, Stopped, status, clock),
+              ServiceResult::TimedOut);
+    EXPECT_EQ(clock.sleeps, std::vector<DWORD>(6, 3500)); // until more than 20,000 ms have passed
+    EXPECT_TRUE(status.currentState == StopPending && status.waitHint == 35000u);
 }
 
 // Every font-cache stop request handled and the job done with them.
@@ -263,7 +249,7 @@ protected:
     }
 };
 
-TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsAndOnlyChecksItWhenStopped)
+TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsOnlyChecksItWhenStoppedAndDrainsOnFailure)
 {
     SResult result;
     ASSERT_EQ(ControlServiceByName(result, L"FontCache", Start, true, nullptr).Code(), 0);
@@ -273,34 +259,43 @@ TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsAndOnlyChecksItWhenSto
     ASSERT_TRUE(Drained());
     EXPECT_TRUE(WaitUntil([] { return StatusOf(L"FontCache").dwCurrentState == SERVICE_STOPPED; }));
     EXPECT_EQ(TextsWith(log, L"FontCache"), Lines{L"Sent stop request to service 'FontCache'."});
-    EXPECT_EQ(script.stops, 1);
     const int connections = script.connections;
     const size_t lines = log.Lines().size();
     RequestFontCacheStop(); // once stopped: one check, nothing sent, nothing logged
     ASSERT_TRUE(Drained());
-    EXPECT_EQ(script.connections, connections + 1);
-    EXPECT_EQ(script.stops, 1);
+    EXPECT_TRUE(script.connections == connections + 1 && script.stops == 1);
     EXPECT_EQ(log.Lines().size(), lines);
+    script.connectionError = ERROR_ACCESS_DENIED; // a failed connection still drains the requests
+    RequestFontCacheStop();
+    RequestFontCacheStop();
+    ASSERT_TRUE(Drained());
+    EXPECT_EQ(TextsWith(log, L"ERROR_ACCESS_DENIED").at(0),
+              L"SServiceManager::Init received OS service code: ERROR_ACCESS_DENIED (0x00000005).");
+    const int failed = script.connections;
+    RequestFontCacheStop(); // the counter is back at 0: this request posts a job of its own
+    ASSERT_TRUE(Drained());
+    EXPECT_EQ(script.connections, failed + 1);
 }
 
 // The requesters are let go at once; the job's first check waits at the gate until all ten
-// requests are in. (Events: this runtime's std::latch loses wake-ups.)
+// requests are in.
 TEST_F(RequestFontCacheStopTest, TenRequestsAtOncePostOneJobThatChecksTwice)
 {
     ServiceCallScript script;
-    const HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_TRUE(start != nullptr && gate != nullptr);
+    ASSERT_NE(gate, nullptr);
     script.gate = gate;
+    std::atomic<bool> go{false};
     std::vector<std::thread> requesters;
     for (int i = 0; i < 10; ++i)
         requesters.emplace_back(
-            [start]
+            [&go]
             {
-                WaitForSingleObject(start, INFINITE);
+                while (!go)
+                    std::this_thread::yield();
                 RequestFontCacheStop();
             });
-    SetEvent(start);
+    go = true;
     for (std::thread& requester : requesters)
         requester.join();
     EXPECT_EQ(PendingFontCacheStopRequests(), 10u);
@@ -310,24 +305,95 @@ TEST_F(RequestFontCacheStopTest, TenRequestsAtOncePostOneJobThatChecksTwice)
     EXPECT_TRUE(Drained());
     // One check for the request that posted the job, one for the nine that came meanwhile.
     EXPECT_EQ(script.connections, 2);
-    CloseHandle(start);
     CloseHandle(gate);
 }
 
-TEST_F(RequestFontCacheStopTest, AFailedConnectionStillDrainsTheRequests)
+TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
 {
-    ServiceCallScript script;
-    script.connectionError = ERROR_ACCESS_DENIED;
+    SServiceManager manager;
+    SResult result;
+    std::unique_ptr<SService> other;
+    EXPECT_EQ(manager.OpenService(result, nullptr, L"x", 0), ServiceResult::InvalidArgument);
+    EXPECT_EQ(manager.OpenService(result, &other, L"x", 0), ServiceResult::NotOpen);
+    TestService test(L"config_with_a_name_longer_than_the_first_buffer");
+    ASSERT_TRUE(test.Registered());
+    SService& service = test.Service();
+    SServiceStatus status;
+    EXPECT_EQ(service.Control(result, ServiceControlCode::Stop, status), ServiceResult::NotActive);
+    EXPECT_EQ(status.currentState, SServiceState::Stopped); // translated although the control failed
+    ASSERT_TRUE(test.Start());
+    EXPECT_EQ(service.Control(result, 99, status), ServiceResult::InvalidArgument); // sent as control 0
+    EXPECT_TRUE(status.serviceType == 0xFFFFFFFFu &&
+                static_cast<int>(status.currentState) + status.processId == 0);
+
+    ASSERT_EQ(manager.Init(result, ServiceManagerAccess::All, nullptr, nullptr).Code(), 0);
+    SServiceConfig change;
+    change.startType = SERVICE_DISABLED;
+    change.displayName = (test.Name() + L" shown").c_str();
+    EXPECT_EQ(manager.CreateService(result, &other, test.SName(), change, 0, nullptr),
+              ServiceResult::OtherError);
+    EXPECT_EQ(other, nullptr);
+    ASSERT_EQ(service.ChangeConfig(result, change, nullptr).Code(), 0);
+    SServiceConfig read;
+    ASSERT_EQ(service.ReadConfig(result, read).Code(), 0);
+    // The type is left unchanged.
+    EXPECT_TRUE(read.startType == SERVICE_DISABLED && read.serviceType == SERVICE_WIN32_OWN_PROCESS);
+    EXPECT_NE(std::wstring(read.binaryPath.c_str()).find(L"service_host.exe\" " + test.Name()),
+              std::wstring::npos);
+    SString displayName, keyName;
+    ASSERT_EQ(manager.GetServiceDisplayName(result, test.SName(), displayName).Code(), 0);
+    ASSERT_EQ(manager.GetServiceKeyName(result, displayName, keyName).Code(), 0);
+    EXPECT_TRUE(displayName == change.displayName && keyName == test.SName());
+    SListT<SServiceEntry> all;
+    ASSERT_EQ(manager.EnumAllServices(result, SERVICE_WIN32, SERVICE_STATE_ALL, all).Code(), 0);
+    EXPECT_EQ(std::ranges::count(all.GetItems(), SServiceEntry{test.SName(), displayName, {}}), 1);
+    ASSERT_EQ(service.Delete(result).Code(), 0);
+    EXPECT_EQ(service.Delete(result), ServiceResult::MarkedForDelete);
+}
+
+// A restart stops the dependents first, waiting for each, then the service; it starts the service
+// again and, without waiting, the dependents that were running. Without a list to fill, with
+// Wine's enumeration, or when a dependent cannot stop, the refusal stands.
+TEST(StopWithDependents, RestartsInOrderOrLetsTheRefusalStand)
+{
+    TestService main{L"main"}, first{L"first_dependent"}, paused{L"paused_dependent", L"--paused"};
+    ASSERT_TRUE(main.Start() && first.Start() && paused.Start());
+    ServiceCallScript script{main.Name()};
+    script.dependents = {first.Name(), paused.Name()};
+    script.listed = true;
     RecordingLogger log;
-    RequestFontCacheStop();
-    RequestFontCacheStop();
-    ASSERT_TRUE(Drained());
-    const int connections = script.connections;
-    EXPECT_EQ(TextsWith(log, L"ERROR_ACCESS_DENIED").at(0),
-              L"SServiceManager::Init received OS service code: ERROR_ACCESS_DENIED (0x00000005).");
-    RequestFontCacheStop(); // the counter is back at 0: this request posts a job of its own
-    ASSERT_TRUE(Drained());
-    EXPECT_EQ(script.connections, connections + 1);
+    SResult result;
+    SServiceStatus status;
+    EXPECT_EQ(ControlServiceByName(result, main.SName(), SServiceAction::Restart, true, nullptr).Code(), 0);
+    EXPECT_EQ(TextsWith(log, L"service '"),
+              (Lines{Said(DidStop, first.Name()), Said(DidStop, paused.Name()), Said(DidStop, main.Name()),
+                     Said(L"Successfully started service '%ls'.", main.Name()),
+                     Said(L"Sent start request to service '%ls'.", first.Name())}));
+    EXPECT_TRUE(WaitUntil([&] { return first.State() == SERVICE_RUNNING; }));
+    EXPECT_EQ(paused.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(script.enumerations == 1 && script.stops == 2);
+
+    EXPECT_EQ(main.Service().StopWithDependents(result, status, nullptr), ServiceResult::DependentServices);
+    EXPECT_EQ(script.stops, 3);
+    // Refused, asked Wine's enumeration (none), asked again and was refused again.
+    script.listed = false;
+    SListT<SServiceEntry> stopped;
+    stopped.PushBack({L"stale", L"stale", {}});
+    EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), ServiceResult::DependentServices);
+    EXPECT_TRUE(stopped.GetCount() == 0 && script.stops == 5);
+    EXPECT_EQ(ControlServiceByName(result, main.SName(), SServiceAction::Stop, true, nullptr),
+              ServiceResult::DependentServices);
+    const std::wstring missing = TestService::UniqueName(L"vanished_dependent");
+    script.dependents = {missing, first.Name()};
+    script.listed = true;
+    EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), ServiceResult::DependentServices);
+    EXPECT_EQ(TextsWith(log, L"Failed to stop"),
+              (Lines{Said(L"Failed to stop service '%ls'.", main.Name()),
+                     Said(L"Failed to stop dependent service %ls.", missing)}));
+    const RecordingLogger::Line last = log.Lines().back(); // the dependent's own code, at Error level
+    EXPECT_TRUE(last.level == SLogLevel::Error && last.result == ServiceResult::NotFound.Code());
+    // The later dependents are left alone.
+    EXPECT_TRUE(main.State() == SERVICE_RUNNING && first.State() == SERVICE_RUNNING);
 }
 
 } // namespace

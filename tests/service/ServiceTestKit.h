@@ -1,13 +1,20 @@
 // What the service tests share: services of their own registered with Wine's control manager
 // (always deleted again), and a script for the three replaceable control-manager calls.
+// Thread-safety: a script and a service belong to one test; the scripted calls may come from any
+// thread while the script lives.
 #pragma once
 
+#include "common/ProcessRunner.h"
 #include "common/RecordingLogger.h"
 #include "library/system/service/SServiceManager.h"
+#include "library/system/service/ServiceCalls.h"
 #include "library/system/service/ServiceResult.h"
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -19,11 +26,37 @@ namespace STest
 using Lines = std::vector<std::wstring>;
 
 // The texts of the lines of `log` that contain `needle`, in order.
-Lines TextsWith(const RecordingLogger& log, const std::wstring& needle);
+inline Lines TextsWith(const RecordingLogger& log, const std::wstring& needle)
+{
+    Lines texts;
+    for (const RecordingLogger::Line& line : log.Lines())
+        if (line.text.find(needle) != std::wstring::npos)
+            texts.push_back(line.text);
+    return texts;
+}
+
 // `format` with its one "%ls" filled in by `name`.
-std::wstring Said(const std::wstring& format, const std::wstring& name);
-// Straight from the control manager; all zero when the service cannot be read.
-SERVICE_STATUS_PROCESS StatusOf(const std::wstring& service);
+inline std::wstring Said(const std::wstring& format, const std::wstring& name)
+{
+    wchar_t text[1024];
+    swprintf(text, 1024, format.c_str(), name.c_str());
+    return text;
+}
+
+// Straight from the control manager; all zero when the service cannot be read (a call on a
+// handle that could not be opened just fails).
+inline SERVICE_STATUS_PROCESS StatusOf(const std::wstring& service)
+{
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE handle = OpenServiceW(manager, service.c_str(), SERVICE_QUERY_STATUS);
+    QueryServiceStatusEx(handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+                         &needed);
+    CloseServiceHandle(handle);
+    CloseServiceHandle(manager);
+    return status;
+}
 
 // Polls `predicate` every 10 ms; false when it does not hold within `timeoutMs`.
 template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs = 5000)
@@ -35,27 +68,60 @@ template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutM
 }
 
 // A service of the test's own (service_host.exe, see there for `options`) under a unique name,
-// also its display name; deleted when the object goes, after stopping it or ending its process.
+// also its display name; deleted when the object goes, after ending its process: a held service
+// never stops, and Wine ends the process itself when a stop finds the service busy with an
+// earlier one, leaving the state as it was.
 class TestService
 {
 public:
-    explicit TestService(const std::wstring& tag, const std::wstring& options = L"");
-    ~TestService();
+    explicit TestService(const std::wstring& tag, const std::wstring& options = L"") : m_Name(UniqueName(tag))
+    {
+        const std::wstring command =
+            Quote(BinFolder() + L"service_host.exe") + L" " + m_Name + L" " + options;
+        S::SServiceConfig config;
+        config.serviceType = SERVICE_WIN32_OWN_PROCESS;
+        config.startType = SERVICE_DEMAND_START;
+        config.errorControl = SERVICE_ERROR_IGNORE;
+        config.binaryPath = command.c_str();
+        S::SResult result;
+        if (m_Manager.Init(result, S::ServiceManagerAccess::All, nullptr, nullptr).Succeeded())
+            m_Manager.CreateService(result, &m_Service, SName(), config, S::ServiceAccess::All, nullptr);
+        EXPECT_EQ(result.Code(), 0) << "cannot register the service";
+    }
+    ~TestService()
+    {
+        if (m_Service == nullptr)
+            return;
+        const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessId());
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+        S::SResult result;
+        EXPECT_TRUE(m_Service->Delete(result).Code() == 0 || result == S::ServiceResult::MarkedForDelete);
+    }
 
     const std::wstring& Name() const { return m_Name; }
     S::SString SName() const { return S::SString(m_Name.c_str()); }
     S::SService& Service() { return *m_Service; }
     bool Registered() const { return m_Service != nullptr; }
     // Starts the service and waits until it has left start pending; false when that fails.
-    bool Start();
+    bool Start()
+    {
+        S::SResult result;
+        return Registered() && m_Service->Start(result, 0, nullptr).Succeeded() &&
+               WaitUntil([&] { return State() != SERVICE_START_PENDING && State() != SERVICE_STOPPED; });
+    }
     DWORD State() const { return StatusOf(m_Name).dwCurrentState; }
     DWORD ProcessId() const { return StatusOf(m_Name).dwProcessId; }
-    bool WaitForState(DWORD state) const
-    {
-        return WaitUntil([&] { return State() == state; });
-    }
 
-    static std::wstring UniqueName(const std::wstring& tag);
+    static std::wstring UniqueName(const std::wstring& tag)
+    {
+        // Wine hands out the same few process ids run after run, so a run is also told by its start.
+        static const std::wstring run =
+            std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount64());
+        static std::atomic<unsigned> serial{0};
+        return L"LxSvcTest_" + run + L"_" + std::to_wstring(++serial) + L"_" + tag;
+    }
 
 private:
     std::wstring m_Name;
@@ -67,8 +133,12 @@ private:
 // on to the system. Set the fields before the calls they concern start.
 struct ServiceCallScript
 {
-    explicit ServiceCallScript(const std::wstring& service = L"");
-    ~ServiceCallScript();
+    explicit ServiceCallScript(const std::wstring& service = L"") : service(service)
+    {
+        current = this;
+        S::InstallServiceCalls({OpenManager, EnumDependents, Control});
+    }
+    ~ServiceCallScript() { S::InstallServiceCalls({}); } // the system's calls again
 
     const std::wstring service;   // the one service scripted and counted, by its display name
     std::atomic<int> refusals{0}; // its next stops get ERROR_SERVICE_CANNOT_ACCEPT_CTRL
@@ -81,6 +151,75 @@ struct ServiceCallScript
     DWORD connectionError = 0;         // connections fail with it
     std::atomic<HANDLE> gate{nullptr}; // the next connection waits until it is set
     std::atomic<int> stops{0}, enumerations{0}, connections{0};
+
+private:
+    static inline std::atomic<ServiceCallScript*> current{nullptr};
+
+    static bool Scripted(SC_HANDLE service)
+    {
+        alignas(8) BYTE buffer[8192];
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer);
+        DWORD needed = 0;
+        return QueryServiceConfigW(service, config, sizeof(buffer), &needed) &&
+               config->lpDisplayName != nullptr && config->lpDisplayName == current.load()->service;
+    }
+
+    static BOOL WINAPI Control(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
+    {
+        ServiceCallScript& script = *current;
+        if (control != SERVICE_CONTROL_STOP || !Scripted(service))
+            return S::SServiceCalls::System().control(service, control, status);
+        ++script.stops;
+        DWORD refusal = script.refusals-- > 0 ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL : 0;
+        if (std::ranges::any_of(script.dependents, [](const std::wstring& dependent)
+                                { return StatusOf(dependent).dwCurrentState > SERVICE_STOPPED; }))
+            refusal = ERROR_DEPENDENT_SERVICES_RUNNING;
+        const bool paused = QueryServiceStatus(service, status) && status->dwCurrentState == SERVICE_PAUSED;
+        if (refusal == 0 && !(paused && script.takeStopsWhilePaused))
+            return S::SServiceCalls::System().control(service, control, status);
+        SetLastError(refusal);
+        return refusal == 0;
+    }
+
+    // The names the entries point to are the script's own.
+    static BOOL WINAPI EnumDependents(SC_HANDLE service, DWORD states, LPENUM_SERVICE_STATUSW buffer,
+                                      DWORD size, LPDWORD needed, LPDWORD count)
+    {
+        ServiceCallScript& script = *current;
+        if (!script.listed || !Scripted(service))
+            return S::SServiceCalls::System().enumDependents(service, states, buffer, size, needed, count);
+        std::vector<ENUM_SERVICE_STATUSW> found;
+        for (std::wstring& dependent : script.dependents)
+        {
+            const DWORD state = StatusOf(dependent).dwCurrentState;
+            const SERVICE_STATUS status{
+                SERVICE_WIN32_OWN_PROCESS, state != 0 ? state : SERVICE_RUNNING, 0, 0, 0, 0, 0};
+            if (states & (state == SERVICE_STOPPED ? SERVICE_INACTIVE : SERVICE_ACTIVE))
+                found.push_back({dependent.data(), dependent.data(), status});
+        }
+        *needed = static_cast<DWORD>(found.size() * sizeof(ENUM_SERVICE_STATUSW));
+        if (size < *needed)
+        {
+            SetLastError(ERROR_MORE_DATA);
+            return FALSE;
+        }
+        std::ranges::copy(found, buffer);
+        *count = static_cast<DWORD>(found.size());
+        ++script.enumerations;
+        return TRUE;
+    }
+
+    static SC_HANDLE WINAPI OpenManager(LPCWSTR machine, LPCWSTR database, DWORD access)
+    {
+        ServiceCallScript& script = *current;
+        ++script.connections;
+        if (const HANDLE gate = script.gate.exchange(nullptr))
+            WaitForSingleObject(gate, 10000);
+        if (script.connectionError == 0)
+            return S::SServiceCalls::System().openManager(machine, database, access);
+        SetLastError(script.connectionError);
+        return nullptr;
+    }
 };
 
 } // namespace STest
