@@ -6,35 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <functional>
-#include <string>
 #include <thread>
-#include <vector>
+#include <tuple>
 
 namespace
 {
-
-// Runs fault with the translator installed on this thread; gives back the class caught and hands the
-// exception to inspect.
-std::string Caught(const std::function<void()>& fault,
-                   const std::function<void(const S::SWin32Exception&)>& inspect = nullptr)
-{
-    const S::SSeTranslatorFunction previous = S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
-    std::string caught = "nothing";
-    try
-    {
-        fault();
-    }
-    catch (const S::SWin32Exception& e)
-    {
-        caught = e.GetClassName();
-        if (inspect)
-            inspect(e);
-    }
-    S::SetSeTranslator(previous);
-    return caught;
-}
 
 std::vector<std::string> trail; // what unwinding ran, in order
 
@@ -88,68 +64,61 @@ TEST(SWin32Exception, TranslatedRecordsAreDescribedByCodeAndAccessKindCutAt128)
     const std::string av = "0xc0000005 (ACCESS_VIOLATION) at address 0x00401000. Unable to ";
     const std::string inPage = "0xc0000006 (IN_PAGE_ERROR) at address 0x12345678. Unable to read location: "
                                "0x00000010. [NTSTATUS code = 0xc000009c]"; // cut at 128 with the prefix
-    const struct
-    {
-        DWORD code;
-        uintptr_t address;
-        std::vector<ULONG_PTR> parameters;
-        std::string description; // after "Win32 Exception "
-    } cases[] = {
+    // Code, address, parameters, the description after "Win32 Exception ".
+    const std::tuple<DWORD, uintptr_t, std::vector<ULONG_PTR>, std::string> cases[] = {
         {0xC0000094u, 0x7FF612345678u, {}, "0xc0000094 (INT_DIVIDE_BY_ZERO) at address 0x12345678."},
         {0xE0401234u, 0x1000u, {7}, "0xe0401234 at address 0x00001000."},
         {0xC0000005u, 0x401000u, {8, 0xFFFF0000DEADBEEFu}, av + "execute location: 0xdeadbeef."},
         {0xC0000005u, 0x401000u, {}, av + "read location: 0x00000000."},
         {0xC0000006u, 0x12345678u, {0, 0x10, 0xC000009Cu}, inPage},
     };
-    for (const auto& c : cases)
+    for (const auto& [code, address, parameters, description] : cases)
     {
-        SCOPED_TRACE(c.description);
+        SCOPED_TRACE(description);
         EXCEPTION_RECORD record{
-            c.code, 0, nullptr, reinterpret_cast<void*>(c.address), static_cast<DWORD>(c.parameters.size()),
-            {}};
-        std::copy(c.parameters.begin(), c.parameters.end(), record.ExceptionInformation);
+            code, 0, nullptr, reinterpret_cast<void*>(address), static_cast<DWORD>(parameters.size()), {}};
+        std::copy(parameters.begin(), parameters.end(), record.ExceptionInformation);
         CONTEXT context{};
         EXCEPTION_POINTERS pointers{&record, &context};
-        const std::string expected = ("Win32 Exception " + c.description).substr(0, 128);
-        Caught([&] { S::SWin32Exception::ExceptionTranslator(c.code, &pointers); },
-               [&](const S::SWin32Exception& e)
-               {
-                   EXPECT_EQ(std::wstring(e.GetDescription()),
-                             std::wstring(expected.begin(), expected.end()));
-                   EXPECT_EQ(e.what(), expected);
-                   EXPECT_EQ(e.Unsigned(), c.code);
-               });
+        const std::string expected = ("Win32 Exception " + description).substr(0, 128);
+        try
+        {
+            S::SWin32Exception::ExceptionTranslator(code, &pointers);
+            ADD_FAILURE() << "returned";
+        }
+        catch (const S::SWin32Exception& e)
+        {
+            EXPECT_EQ(std::wstring(e.GetDescription()) + L"|" + std::to_wstring(e.Unsigned()),
+                      std::wstring(expected.begin(), expected.end()) + L"|" + std::to_wstring(code));
+            EXPECT_EQ(e.what(), expected);
+        }
     }
 }
 
-TEST(SSeTranslator, IsPerThreadAndUnwindsRealFaultsFromTheirInstructionThroughNestedFrames)
+TEST(SSeTranslator, UnwindsRealFaultsFromTheirInstructionThroughNestedFrames)
 {
-    EXPECT_EQ(S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator), nullptr);
-    S::SSeTranslatorFunction onOtherThread = &S::SWin32Exception::ExceptionTranslator;
-    std::thread([&] { onOtherThread = S::GetSeTranslator(); }).join();
-    EXPECT_EQ(onOtherThread, nullptr);
-    EXPECT_EQ(S::SetSeTranslator(nullptr), &S::SWin32Exception::ExceptionTranslator);
-
     const auto at = [](auto* function) { return reinterpret_cast<uintptr_t>(function); };
-    const struct
-    {
-        const char* className;
-        DWORD code;
-        void (*fault)();
-        uintptr_t function; // that holds the faulting instruction; 0: not checked
-    } cases[] = {
+    // Class, code, fault, the function that holds the faulting instruction (0: not checked).
+    const std::tuple<const char*, DWORD, void (*)(), uintptr_t> cases[] = {
         {"SWin32AccessViolation", 0xC0000005u, [] { Nested(2); }, at(&Faults::WriteTo)},
         {"SWin32AccessViolation", 0xC0000005u, [] { AlignedFrame(reinterpret_cast<int*>(0x10)); }, 0},
         {"SWin32Exception", 0xC0000094u, &FaultInCatch, at(&Faults::Divide)},
         {"SWin32Exception", 0xC000001Du, &Faults::IllegalInstruction, at(&Faults::IllegalInstruction)},
     };
     trail.clear();
-    for (const auto& c : cases)
+    S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
+    for (const auto& [className, code, fault, function] : cases)
     {
-        SCOPED_TRACE(c.className);
-        const auto inspect = [&](const S::SWin32Exception& e)
+        SCOPED_TRACE(className);
+        try
         {
-            EXPECT_EQ(e.Unsigned(), c.code);
+            fault();
+            ADD_FAILURE() << "nothing caught";
+        }
+        catch (const S::SWin32Exception& e)
+        {
+            EXPECT_EQ(e.GetClassName() + std::string("|") + std::to_string(e.Unsigned()),
+                      className + std::string("|") + std::to_string(code));
             // Stack use after the catch must not disturb the exception's records.
             volatile char scratch[8192];
             for (volatile char& s : scratch)
@@ -157,26 +126,26 @@ TEST(SSeTranslator, IsPerThreadAndUnwindsRealFaultsFromTheirInstructionThroughNe
             const EXCEPTION_POINTERS* pointers = e.GetExceptionPointers();
             const auto address = reinterpret_cast<uintptr_t>(pointers->ExceptionRecord->ExceptionAddress);
             EXPECT_EQ(pointers->ContextRecord->Rip, address);
-            EXPECT_EQ(pointers->ExceptionRecord->ExceptionInformation[1], c.code == 0xC0000005u ? 0x10u : 0u);
-            EXPECT_TRUE(c.function == 0 || (address >= c.function && address < c.function + 32)) << address;
-        };
-        EXPECT_EQ(Caught(c.fault, inspect), c.className);
+            EXPECT_EQ(pointers->ExceptionRecord->ExceptionInformation[1], code == 0xC0000005u ? 0x10u : 0u);
+            EXPECT_TRUE(function == 0 || (address >= function && address < function + 32)) << address;
+        }
     }
+    S::SetSeTranslator(nullptr);
     EXPECT_EQ(trail, (std::vector<std::string>{"level 0", "level 1", "level 2", "aligned"}));
 }
 
-TEST(SSeTranslator, ConcurrentThreadsFaultManyTimesAndKeepTheirValues)
+TEST(SSeTranslator, IsPerThreadAndConcurrentThreadsFaultManyTimesAndKeepTheirValues)
 {
     long long expected = 0;
     for (int i = 0; i < 200; ++i)
         expected += i % 5 == 0 ? -i : i / (i % 5);
-    std::array<long long, 4> sums{};
-    std::vector<std::thread> threads;
-    for (long long& sum : sums)
+    std::vector<std::jthread> threads; // joined on leaving
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back(
-            [&sum]
+            [expected]
             {
-                S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
+                EXPECT_EQ(S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator), nullptr)
+                    << "inherited";
                 long long total = 0; // lives in a callee-saved register or the frame across the faults
                 for (int i = 0; i < 200; ++i)
                     try
@@ -187,9 +156,6 @@ TEST(SSeTranslator, ConcurrentThreadsFaultManyTimesAndKeepTheirValues)
                     {
                         total -= e.Unsigned() == 0xC0000094u ? i : 1000000;
                     }
-                sum = total;
+                EXPECT_EQ(total, expected);
             });
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_EQ(sums, (std::array<long long, 4>{expected, expected, expected, expected}));
 }
