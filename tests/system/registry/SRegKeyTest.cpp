@@ -15,9 +15,8 @@ using namespace S;
 namespace
 {
 
-class SRegKeyTest : public testing::Test
+struct SRegKeyTest : testing::Test
 {
-protected:
     SRegKeyLocation At(const wchar_t* sub = L"") const
     {
         SRegKeyLocation location(HKEY_CURRENT_USER, SString(m_Sandbox.Path().c_str()));
@@ -94,15 +93,12 @@ TEST_F(SRegKeyTest, QueryStringStaysWithinBufferWhileValueGrows)
     std::thread writer(
         [&]
         {
-            HKEY key = nullptr;
-            RegOpenKeyExW(HKEY_CURRENT_USER, m_Sandbox.Path().c_str(), 0, KEY_SET_VALUE, &key);
             for (int i = 0; !stop; ++i)
             {
                 const std::wstring& text = i % 2 != 0 ? longText : shortText;
-                RegSetValueExW(key, L"grow", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>((text.size() + 1) * 2));
+                RegSetKeyValueW(HKEY_CURRENT_USER, m_Sandbox.Path().c_str(), L"grow", REG_SZ, text.c_str(),
+                                static_cast<DWORD>((text.size() + 1) * 2));
             }
-            RegCloseKey(key);
         });
     EXPECT_EQ(OpenAt().Code(), 0);
     for (int reads = 0; reads < 2000 && !HasFailure(); ++reads)
