@@ -64,10 +64,8 @@ TEST(ClassifyOSVersion, SystemsFromWindows2000ToServer2022)
     };
     for (const auto& [name, record, platform, version, revision] : systems)
     {
-        const OSClassification classification = ClassifyOSVersion(record);
-        EXPECT_EQ(std::tuple(classification.platform, classification.version, classification.revision),
-                  std::tuple(platform, version, revision))
-            << name;
+        const OSClassification c = ClassifyOSVersion(record);
+        EXPECT_EQ(std::tie(c.platform, c.version, c.revision), std::tie(platform, version, revision)) << name;
     }
 }
 

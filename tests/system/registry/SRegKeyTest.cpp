@@ -72,8 +72,7 @@ TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
           {L"nope", L"x", L"v", kResultRegistryParentNotOpened, 5u}})
     {
         uint32_t value = 5;
-        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), SResult(expected))
-            << sub << name;
+        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), SResult(expected));
         EXPECT_EQ(value, after) << parent << sub << name;
     }
     SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE); // so that the sandbox can go
