@@ -16,9 +16,8 @@ namespace
 {
 
 // Denies the first `denials` raw opens, as Windows denies writers of read-only files (Wine lets root in).
-class DeniedFile : public SFile
+struct DeniedFile : SFile
 {
-public:
     DeniedFile(const std::wstring& path, int denials) : SFile(SPath(path.c_str())), denials(denials) {}
     SResult OpenRaw(DWORD access, DWORD share, DWORD disposition, DWORD flags, SECURITY_ATTRIBUTES* security,
                     bool directory, SResult& result) noexcept override
@@ -31,9 +30,8 @@ public:
     int calls = 0;
 };
 
-class SFileTest : public testing::Test
+struct SFileTest : testing::Test
 {
-protected:
     void SetUp() override { std::filesystem::create_directory(m_Root); }
     void TearDown() override { std::filesystem::remove_all(m_Root, m_Ignored); }
 
@@ -141,7 +139,6 @@ TEST_F(SFileTest, ReadWriteAndSizeOnShortAndLongPaths)
         SCOPED_TRACE(extra);
         SFile file{SPath(path.c_str())};
         DWORD done = 99;
-        char buffer[32] = {};
         EXPECT_EQ(file.Write("x", 1, 0, &done, m_Result), SResult(0xA004040Au)); // closed
         ASSERT_EQ(file.Open(SFileMode::CreateNew | extra, nullptr, false, m_Result).Code(), 0);
         EXPECT_EQ(file.IsOverlapped(), extra != 0);
@@ -155,15 +152,15 @@ TEST_F(SFileTest, ReadWriteAndSizeOnShortAndLongPaths)
         for (const auto& [offset, text] :
              {std::pair{0ull, "0123AB6789"}, {8ull, "89"}, {10ull, ""}, {5000ull, ""}})
         {
+            char buffer[32] = {};
             done = 7;
             EXPECT_EQ(file.Read(buffer, offset == 0 ? 32 : 4, offset, &done, m_Result).Code(), 0);
             EXPECT_EQ(std::string(buffer, done), text) << offset;
         }
-        for (int round = 0; round < 2; ++round, file.Close())
+        for (const char* state : {"open", "closed"})
         {
-            size = 0;
-            EXPECT_EQ(file.GetSize(size, m_Result).Code(), 0);
-            EXPECT_EQ(size, 10u) << (round == 0 ? "open" : "closed");
+            EXPECT_TRUE(file.GetSize(size = 0, m_Result).Succeeded() && size == 10u) << state << size;
+            file.Close();
         }
     }
     // Removed level by level, since the test's own cleanup cannot reach paths this long.

@@ -16,31 +16,12 @@ using S::SString;
 namespace
 {
 
-std::wstring Text(const SString& text)
-{
-    return {text.c_str(), text.GetLength()};
-}
+const auto Text = [](const SString& text) { return std::wstring(text.c_str(), text.GetLength()); };
 
-std::wstring UserName()
-{
-    wchar_t name[256];
-    DWORD size = 256;
-    return GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
-}
+// The account the process started as.
+const std::wstring UserName = _wgetenv(L"USERNAME");
 
 using Lookup = SResult (*)(unsigned, SString&, HANDLE);
-
-// Every lookup ends the impersonation it started, on every path out of it.
-class KnownFolders : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(STest::ThreadImpersonates());
-        ASSERT_FALSE(STest::ShellWindowExists());
-    }
-    void TearDown() override { EXPECT_FALSE(STest::ThreadImpersonates()); }
-};
 
 } // namespace
 
@@ -62,7 +43,7 @@ TEST(UserProfile, AccountProfileNameAndSid)
         SetEnvironmentVariableW(L"WINEUSERNAME", accountName);
         SString account(L"stale"), profile(L"stale"), sid(L"stale");
         EXPECT_TRUE(S::GetCurrentUserProfile(account, profile, sid)) << accountName;
-        EXPECT_EQ(Text(account), accountName != nullptr ? std::wstring(accountName) : UserName());
+        EXPECT_EQ(Text(account), accountName != nullptr ? std::wstring(accountName) : UserName);
         EXPECT_EQ(Text(profile), expected);
         EXPECT_EQ(Text(sid), STest::ProcessUserSid());
     }
@@ -73,9 +54,7 @@ TEST(UserProfile, TokenWithoutProfileFailsCleanly)
 {
     // HKEY_LOCAL_MACHINE seen as a key with the computer name only: accounts resolve, profiles do not.
     const STest::RegistrySandbox machine;
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    GetComputerNameW(computer, &size);
+    const std::wstring computer = _wgetenv(L"COMPUTERNAME");
     for (const wchar_t* name : {L"\\ComputerName", L"\\ActiveComputerName"})
         STest::RegistrySandbox::SetString(
             HKEY_CURRENT_USER, machine.Path() + L"\\System\\CurrentControlSet\\Control\\ComputerName" + name,
@@ -86,17 +65,18 @@ TEST(UserProfile, TokenWithoutProfileFailsCleanly)
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     EXPECT_FALSE(found);
     EXPECT_TRUE(profile.IsEmpty());
-    EXPECT_EQ(Text(account), UserName()) << "what was found before the failing step stays";
+    EXPECT_EQ(Text(account), UserName) << "what was found before the failing step stays";
     EXPECT_EQ(Text(sid), STest::ProcessUserSid());
     EXPECT_FALSE(STest::ThreadImpersonates());
 }
 
 // Impersonation failures end the legacy lookup; the current one goes on for the interactive user only.
 // Unresolved rows, indices past the table and a virtual folder (E_INVALIDARG) fail and leave no path.
-TEST_F(KnownFolders, FontsFolderAndFailures)
+// Every lookup ends the impersonation it started, on every path out of it.
+TEST(KnownFolders, FontsFolderAndFailures)
 {
-    wchar_t windows[MAX_PATH];
-    const std::wstring fonts = std::wstring(windows, GetWindowsDirectoryW(windows, MAX_PATH)) + L"\\Fonts";
+    ASSERT_FALSE(STest::ShellWindowExists());
+    const std::wstring fonts = _wgetenv(L"SystemRoot") + std::wstring(L"\\Fonts");
     const S::SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         token = STest::DuplicateProcessToken();
     const Lookup Vista = &S::GetFolderPathForVista, Legacy = &S::GetFolderPath;
@@ -118,5 +98,6 @@ TEST_F(KnownFolders, FontsFolderAndFailures)
         SString path(L"stale");
         EXPECT_EQ(lookup(index, path, user), SResult(expected)) << index << " " << user;
         EXPECT_EQ(_wcsicmp(path.c_str(), expected == 0 ? fonts.c_str() : L""), 0) << Text(path);
+        ASSERT_FALSE(STest::ThreadImpersonates()) << index << " " << user;
     }
 }

@@ -15,9 +15,8 @@ using namespace S;
 namespace
 {
 
-class SRegKeyTest : public testing::Test
+struct SRegKeyTest : testing::Test
 {
-protected:
     SRegKeyLocation At(const wchar_t* sub = L"") const
     {
         SRegKeyLocation location(HKEY_CURRENT_USER, SString(m_Sandbox.Path().c_str()));
@@ -36,7 +35,7 @@ protected:
 
 } // namespace
 
-TEST_F(SRegKeyTest, MissingKeyRefusedKeyAndMissingValueHaveTheirOwnCodes)
+TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
 {
     HKEY locked = nullptr;
     ASSERT_EQ(
@@ -62,6 +61,20 @@ TEST_F(SRegKeyTest, MissingKeyRefusedKeyAndMissingValueHaveTheirOwnCodes)
     EXPECT_EQ(m_Key.QueryString(L"missing", out, L"fallback").Code(), 0);
     EXPECT_STREQ(out.c_str(), L"fallback");
     EXPECT_EQ(ResultFromWin32Error(1000).Unsigned(), 0xA0040406u) << "no row of its own: the generic failure";
+    const DWORD seven = 7;
+    RegSetKeyValueW(m_Sandbox.Key(), L"x", L"v", REG_DWORD, &seven, 4);
+    // The DWORD reader tells which step failed. Parent, subkey, value, result, value after (5 is the
+    // caller's).
+    for (const auto& [parent, sub, name, expected, after] :
+         {std::tuple{L"", L"x", L"v", 0u, 7u},
+          {L"", L"x", L"other", kResultRegistryDwordNotRead, 5u},
+          {L"", L"missing", L"v", kResultRegistrySubKeyNotOpened, 5u},
+          {L"nope", L"x", L"v", kResultRegistryParentNotOpened, 5u}})
+    {
+        uint32_t value = 5;
+        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), SResult(expected));
+        EXPECT_EQ(value, after) << parent << sub << name;
+    }
     SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE); // so that the sandbox can go
     RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd);
     RegCloseKey(locked);
@@ -94,15 +107,12 @@ TEST_F(SRegKeyTest, QueryStringStaysWithinBufferWhileValueGrows)
     std::thread writer(
         [&]
         {
-            HKEY key = nullptr;
-            RegOpenKeyExW(HKEY_CURRENT_USER, m_Sandbox.Path().c_str(), 0, KEY_SET_VALUE, &key);
             for (int i = 0; !stop; ++i)
             {
                 const std::wstring& text = i % 2 != 0 ? longText : shortText;
-                RegSetValueExW(key, L"grow", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>((text.size() + 1) * 2));
+                RegSetKeyValueW(HKEY_CURRENT_USER, m_Sandbox.Path().c_str(), L"grow", REG_SZ, text.c_str(),
+                                static_cast<DWORD>((text.size() + 1) * 2));
             }
-            RegCloseKey(key);
         });
     EXPECT_EQ(OpenAt().Code(), 0);
     for (int reads = 0; reads < 2000 && !HasFailure(); ++reads)
@@ -115,23 +125,4 @@ TEST_F(SRegKeyTest, QueryStringStaysWithinBufferWhileValueGrows)
     }
     stop = true;
     writer.join();
-}
-
-TEST_F(SRegKeyTest, DwordReadReportsWhichStepFailedAndKeepsTheValue)
-{
-    const DWORD seven = 7;
-    STest::RegistrySandbox::SetBytes(HKEY_CURRENT_USER, m_Sandbox.Path() + L"\\x", L"v", REG_DWORD, &seven,
-                                     4);
-    // Parent, subkey, value, result, value after (5 is the caller's).
-    for (const auto& [parent, sub, name, expected, after] :
-         {std::tuple{L"", L"x", L"v", 0u, 7u},
-          {L"", L"x", L"other", kResultRegistryDwordNotRead, 5u},
-          {L"", L"missing", L"v", kResultRegistrySubKeyNotOpened, 5u},
-          {L"nope", L"x", L"v", kResultRegistryParentNotOpened, 5u}})
-    {
-        uint32_t value = 5;
-        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), SResult(expected))
-            << sub << name;
-        EXPECT_EQ(value, after) << parent << sub << name;
-    }
 }

@@ -8,9 +8,11 @@ extern "C"
 }
 
 #include <array>
+#include <cwchar>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -26,30 +28,26 @@ struct Enumeration
 
 wchar_t* CopyText(wchar_t*& cursor, const std::wstring& text)
 {
-    wchar_t* start = cursor;
-    cursor += text.copy(cursor, text.size());
-    *cursor++ = L'\0';
-    return start;
+    return std::exchange(cursor, std::wcscpy(cursor, text.c_str()) + text.size() + 1);
 }
 
 } // namespace
 
+// 0x00FE0000 is a net type no real provider uses.
 extern "C" DWORD APIENTRY NPGetCaps(DWORD index)
 {
-    if (index == WNNC_SPEC_VERSION)
-        return WNNC_SPEC_VERSION51;
-    if (index == WNNC_NET_TYPE)
-        return 0x00FE0000; // a net type no real provider uses
-    return index == WNNC_ENUMERATION ? WNNC_ENUM_LOCAL : 0;
+    return index == WNNC_SPEC_VERSION  ? WNNC_SPEC_VERSION51
+           : index == WNNC_NET_TYPE    ? 0x00FE0000
+           : index == WNNC_ENUMERATION ? WNNC_ENUM_LOCAL
+                                       : 0;
 }
 
 extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, LPHANDLE handle)
 {
     if (scope != RESOURCE_CONNECTED)
         return WN_NOT_SUPPORTED;
-    const wchar_t* const variable = L"LUMERELX_TEST_NET_CONNECTIONS";
-    std::wstring text(GetEnvironmentVariableW(variable, nullptr, 0), L'\0');
-    text.resize(GetEnvironmentVariableW(variable, text.data(), static_cast<DWORD>(text.size())));
+    std::wstring text(32767, L'\0');
+    text.resize(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", text.data(), 32767));
     auto enumeration = std::make_unique<Enumeration>();
     std::wistringstream lines(text);
     for (std::wstring line; std::getline(lines, line);)
@@ -67,13 +65,13 @@ extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, 
 // enumeration instead of answering ERROR_MORE_DATA.
 extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID buffer, LPDWORD size)
 {
-    auto* enumeration = static_cast<Enumeration*>(handle);
-    if (enumeration->next >= enumeration->connections.size())
+    auto& [connections, next] = *static_cast<Enumeration*>(handle);
+    if (next >= connections.size())
     {
         *count = 0;
         return WN_NO_MORE_ENTRIES;
     }
-    const auto& [type, local, remote, comment] = enumeration->connections[enumeration->next];
+    const auto& [type, local, remote, comment] = connections[next];
     const size_t needed =
         sizeof(NETRESOURCEW) + sizeof(wchar_t) * (local.size() + remote.size() + std::size(ProviderName) + 2);
     if (*size < needed)
@@ -90,7 +88,7 @@ extern "C" DWORD APIENTRY NPEnumResource(HANDLE handle, LPDWORD count, LPVOID bu
     resource->lpComment = const_cast<wchar_t*>(comment.c_str());
     resource->lpProvider = CopyText(cursor, ProviderName);
     *count = 1;
-    ++enumeration->next;
+    ++next;
     return WN_SUCCESS;
 }
 
