@@ -8,7 +8,7 @@
 
 using namespace S;
 
-TEST(SSecurityIdentity, FormatsSidsInStandardTextForm)
+TEST(SSecurityIdentity, FormatsSidsInStandardTextFormAndAnUnreadableTokenGivesNoText)
 {
     // Authorities that need more than their last four bytes print as twelve hex digits; the others as
     // one big-endian number.
@@ -23,11 +23,7 @@ TEST(SSecurityIdentity, FormatsSidsInStandardTextForm)
         EXPECT_STREQ(FormatSid(sid).c_str(), expected);
         FreeSid(sid);
     }
-}
-
-// The readable case is covered by the profile tests, against the system's own conversion.
-TEST(SSecurityIdentity, UnreadableTokenLeavesTheTextEmpty)
-{
+    // An unreadable token leaves the text empty.
     SHandle token;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_IMPERSONATE, token.Put()));
     SString text(L"stale");

@@ -9,13 +9,10 @@
 #include "library/diagnostics/SException.h"
 #include "library/system/process/SThread.h"
 
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
-#include <string>
 
 namespace
 {
