@@ -20,16 +20,17 @@ protected:
     const int m_AliveBefore = FunctionJob::alive;
 };
 
-// A job that counts itself running and then waits for `release`.
-std::unique_ptr<SThreadPool::Job> Blocker(std::atomic<int>& running, const Gate& release)
+// Makes jobs that count themselves running and then wait until the gate opens.
+struct Gate
 {
-    return MakeJob(
-        [&]
-        {
-            ++running;
-            release.Wait();
-        });
-}
+    S::SHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<int> running{0};
+    void Open() const { SetEvent(event.Get()); }
+    std::unique_ptr<SThreadPool::Job> Blocker()
+    {
+        return MakeJob([this] { ++running, WaitForSingleObject(event.Get(), 10'000); });
+    }
+};
 
 // A semaphore whose creation reports a given outcome.
 struct RefusingSemaphore : SSemaphore
@@ -153,12 +154,12 @@ TEST_F(SThreadPoolTest, StopRunsTheQueuedJobsInOrderOrAbortsThemAndDestructionDi
     {
         SCOPED_TRACE(ending);
         auto pool = std::make_unique<SThreadPool>(1, 0, L"stopping", 30'000);
-        std::atomic<int> running{0}, ran{0};
+        std::atomic<int> ran{0};
         Gate release;
         std::vector<std::pair<bool, int>> aborts; // written by the ending thread only
         std::string order;                        // written by the single worker only
         SResult result;
-        pool->PostJob(result, Blocker(running, release));
+        pool->PostJob(result, release.Blocker());
         const auto abort = [&](bool failed, int reserved)
         {
             aborts.emplace_back(failed, reserved);
@@ -166,7 +167,7 @@ TEST_F(SThreadPoolTest, StopRunsTheQueuedJobsInOrderOrAbortsThemAndDestructionDi
         };
         for (const char name : {'a', 'b', 'c'})
             pool->PostJob(result, MakeJob([&, name] { order += name; }, abort));
-        ASSERT_TRUE(WaitUntil([&] { return running == 1; }));
+        ASSERT_TRUE(WaitUntil([&] { return release.running == 1; }));
         auto ended = std::async(std::launch::async,
                                 [&] {
                                     return ending == "destroy" ? (pool.reset(), SResult(0))
@@ -228,15 +229,14 @@ TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerm
     SResult result;
     EXPECT_EQ(pool.Start(result), SResult(0));
     EXPECT_EQ(pool.GetWorkerCount(), 2u);
-    std::atomic<int> running{0};
     Gate release;
     for (int n = 1; n <= 3; ++n)
     {
-        pool.PostJob(result, Blocker(running, release));
-        ASSERT_TRUE(WaitUntil([&] { return running == n; }));
+        pool.PostJob(result, release.Blocker());
+        ASSERT_TRUE(WaitUntil([&] { return release.running == n; }));
     }
     EXPECT_EQ(pool.GetWorkerCount(), 3u); // the third job found every worker busy and got the extra one
-    pool.PostJob(result, Blocker(running, release));
+    pool.PostJob(result, release.Blocker());
     EXPECT_EQ(pool.GetWorkerCount(), 3u);
     const auto told =
         log.Matching(L"pool [neat]. This can be a caller problem. Workers: 3/2. Hard max limit 1 has "
@@ -245,7 +245,7 @@ TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerm
     EXPECT_EQ(told[0].level, 16);
     release.Open();
     EXPECT_EQ(pool.Stop(result, false), SResult(0));
-    EXPECT_EQ(running, 4);
+    EXPECT_EQ(release.running, 4);
     // The thread objects of the workers that left go to the terminator, which follows renames.
     EXPECT_TRUE(log.WaitFor(L"Thread created. Purpose: Thread_neat-Terminator_1."));
 }

@@ -1,5 +1,5 @@
 // What the thread and pool tests and their child program share: a log capture, a counted job made of
-// functions, thread counting and a gate.
+// functions and thread counting.
 #pragma once
 
 #include "library/diagnostics/Log.h"
@@ -123,13 +123,5 @@ inline int CountThreads()
         count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
     return count;
 }
-
-// A manual-reset event for holding jobs back.
-struct Gate
-{
-    S::SHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    void Open() const { SetEvent(event.Get()); }
-    void Wait() const { WaitForSingleObject(event.Get(), 10'000); }
-};
 
 } // namespace ThreadTest
