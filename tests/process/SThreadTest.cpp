@@ -14,53 +14,43 @@ TEST(SThread, ExitCodeIsTheProcedureResultOrTheTerminationCodeAndTheLogSaysWhich
     LogCapture log;
     SThread thread, doomed;
     SResult result;
+    // Before a thread exists: operations report it and leave the exit code alone.
+    DWORD exitCode = 12345;
+    for (const SResult outcome :
+         {doomed.GetExitCode(result, exitCode), doomed.Terminate(result, 1), doomed.Wait(result, false, 0)})
+        EXPECT_EQ(outcome, SResult(0xA0040902u));
+    EXPECT_EQ(exitCode, 12345u);
+    EXPECT_EQ(doomed.Open(result, THREAD_ALL_ACCESS, false, 0), SResult(0xA0040903u)); // no thread has id 0
+    // The purpose: a stand-in for none, cut to 255 characters.
+    EXPECT_STREQ(doomed.GetPurpose(), L"<not specified>");
+    doomed.SetPurpose(std::wstring(300, L'x').c_str());
+    EXPECT_EQ(doomed.GetPurpose(), std::wstring(255, L'x'));
+    doomed.SetPurpose(L"");
+    EXPECT_STREQ(doomed.GetPurpose(), L"<not specified>");
+
     DWORD id = 0;
     ASSERT_EQ(thread.Create(
                   result, L"seven", [](void*) -> unsigned { return 7; }, nullptr, 0, 0, nullptr, &id),
               SResult(0));
     EXPECT_EQ(thread.GetThreadId(), id);
-    Gate never;
-    const auto waitForGate = [](void* gate) -> unsigned { return static_cast<Gate*>(gate)->Wait() ? 0 : 1; };
-    ASSERT_EQ(doomed.Create(result, L"doomed", waitForGate, &never), SResult(0));
+    const auto sleepForever = [](void*) -> unsigned { return SleepEx(INFINITE, FALSE); };
+    ASSERT_EQ(doomed.Create(result, L"doomed", sleepForever, nullptr), SResult(0));
     ASSERT_TRUE(log.WaitFor(L"Purpose: doomed."));
     EXPECT_EQ(doomed.Terminate(result, 5), SResult(0));
     for (auto [which, code] : {std::pair{&thread, 7u}, std::pair{&doomed, 5u}})
     {
         ASSERT_EQ(which->Wait(result, false, 10'000), SResult(0));
-        DWORD exitCode = 0;
         EXPECT_EQ(which->GetExitCode(result, exitCode), SResult(0));
         EXPECT_EQ(exitCode, code);
     }
     wchar_t parent[16];
     std::swprintf(parent, 16, L"%5lu", GetCurrentThreadId());
     EXPECT_EQ(
-        log.Matching(std::wstring(L"Thread created. Purpose: seven. Parent thread: ") + parent + L".").size(),
+        log.Matching(L"Thread created. Purpose: seven. Parent thread: " + std::wstring(parent) + L".").size(),
         1u);
     const auto ended = log.Matching(L"Thread ended with exit code 0x00000007 [purpose: seven]");
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0].level, 48); // the file route's Debug lines
     EXPECT_EQ(log.Matching(L"Thread forcibly terminated with exit code 5 [purpose: doomed]").size(), 1u);
     EXPECT_EQ(log.Matching(L"[purpose: doomed]").size(), 1u); // it never reached the end of its start wrapper
-}
-
-TEST(SThread, WithoutHandleOperationsReportItAndLeaveOutputsAlone)
-{
-    SThread thread;
-    SResult result;
-    DWORD exitCode = 12345;
-    for (const SResult outcome :
-         {thread.GetExitCode(result, exitCode), thread.Terminate(result, 1), thread.Wait(result, false, 0)})
-        EXPECT_EQ(outcome, SResult(0xA0040902u));
-    EXPECT_EQ(exitCode, 12345u);
-    EXPECT_EQ(thread.Suspend(), 0xFFFFFFFFu);
-    EXPECT_EQ(thread.GetPriority(), -1);
-    EXPECT_EQ(thread.GetThreadId(), 0xFFFFFFFFu);
-    EXPECT_EQ(thread.Open(result, THREAD_ALL_ACCESS, false, 0), SResult(0xA0040903u)); // no thread has id 0
-    EXPECT_FALSE(thread.IsValid());
-    // The purpose: a stand-in for none, cut to 255 characters.
-    EXPECT_STREQ(thread.GetPurpose(), L"<not specified>");
-    thread.SetPurpose(std::wstring(300, L'x').c_str());
-    EXPECT_EQ(thread.GetPurpose(), std::wstring(255, L'x'));
-    thread.SetPurpose(L"");
-    EXPECT_STREQ(thread.GetPurpose(), L"<not specified>");
 }

@@ -1,5 +1,5 @@
 // What the thread and pool tests and their child program share: a log capture, a counted job made of
-// functions, thread counting and a gate.
+// functions and thread counting.
 #pragma once
 
 #include "library/diagnostics/Log.h"
@@ -93,24 +93,23 @@ private:
 // A job made of functions; counts the instances alive so that tests see every job deleted.
 struct FunctionJob : S::SThreadPool::Job
 {
-    FunctionJob(std::function<void()> run, std::function<void(bool, int)> abort)
-        : run(std::move(run)), abort(std::move(abort))
-    {
-        ++alive;
-    }
-    ~FunctionJob() override { --alive; }
-    int Run() override { return run(), 0; }
-    void Abort(bool failedWhileRunning, int reserved) override { abort(failedWhileRunning, reserved); }
-
     std::function<void()> run;
     std::function<void(bool, int)> abort;
     static inline std::atomic<int> alive{0};
+    const int counted = ++alive;
+
+    ~FunctionJob() override { --alive; }
+    int Run() override { return run(), 0; }
+    void Abort(bool failedWhileRunning, int reserved) override { abort(failedWhileRunning, reserved); }
 };
 
 inline std::unique_ptr<S::SThreadPool::Job> MakeJob(
     std::function<void()> run, std::function<void(bool, int)> abort = [](bool, int) {})
 {
-    return std::make_unique<FunctionJob>(std::move(run), std::move(abort));
+    auto job = std::make_unique<FunctionJob>();
+    job->run = std::move(run);
+    job->abort = std::move(abort);
+    return job;
 }
 
 // Threads of this process right now.
@@ -124,13 +123,5 @@ inline int CountThreads()
         count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
     return count;
 }
-
-// A manual-reset event for holding jobs back.
-struct Gate
-{
-    S::SHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    void Open() const { SetEvent(event.Get()); }
-    bool Wait() const { return WaitForSingleObject(event.Get(), 10'000) == WAIT_OBJECT_0; }
-};
 
 } // namespace ThreadTest

@@ -9,13 +9,10 @@
 #include "library/diagnostics/SException.h"
 #include "library/system/process/SThread.h"
 
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
-#include <string>
 
 namespace
 {
@@ -26,7 +23,7 @@ namespace
     return 1;
 }
 
-int Threads()
+void Threads()
 {
     const S::SThreadProcedure procedures[] = {
         [](void*) -> unsigned { return WriteTo(reinterpret_cast<int*>(0x10)); },
@@ -44,11 +41,10 @@ int Threads()
         thread.GetExitCode(result, exitCode);
         std::printf("exit=%lx\n", exitCode);
     }
-    return 0;
 }
 
 // Jobs of kinds 0 (throws an SException), 1 (throws anything else), 2 (faults) and 3 (succeeds).
-int PoolFaults()
+void PoolFaults()
 {
     const ThreadTest::LogCapture log;
     S::SThreadPool pool(1, 0, L"faulty", 30'000);
@@ -75,7 +71,6 @@ int PoolFaults()
     pool.Stop(result, false); // runs what is queued
     for (const ThreadTest::LogLine& line : log.Matching(L"thread pool [faulty]"))
         std::printf("log=%d|%x|%ls\n", line.level, static_cast<unsigned>(line.result), line.text.c_str());
-    return 0;
 }
 
 int DllThreads(const wchar_t* dll)
@@ -116,7 +111,7 @@ int wmain(int argc, wchar_t** argv)
     _setmode(_fileno(stdout), _O_BINARY);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"crashes")
-        return Threads() == 0 ? PoolFaults() : 1;
+        return Threads(), PoolFaults(), 0;
     if (mode == L"dll-threads" && argc > 2)
         return DllThreads(argv[2]);
     return mode == L"exit-with-worker" && argc > 2 ? ExitWithWorker(argv[2]) : 99;
