@@ -157,10 +157,9 @@ TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
     };
     for (const auto& [text, part, separator, noCase, starts, ends] : affixes)
     {
-        SCOPED_TRACE(testing::Message() << "case with text of " << std::wcslen(text) << " units");
         const SString t(text), p(part);
-        EXPECT_EQ(noCase ? t.StartsWithNoCase(p, separator) : t.StartsWith(p, separator), starts);
-        EXPECT_EQ(noCase ? t.EndsWithNoCase(p, separator) : t.EndsWith(p, separator), ends);
+        EXPECT_EQ(noCase ? t.StartsWithNoCase(p, separator) : t.StartsWith(p, separator), starts) << text;
+        EXPECT_EQ(noCase ? t.EndsWithNoCase(p, separator) : t.EndsWith(p, separator), ends) << text;
     }
 
     const std::tuple<const wchar_t*, const wchar_t*, int, int> order[] = {
@@ -171,10 +170,10 @@ TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
     };
     for (const auto& [a, b, compare, compareNoCase] : order)
     {
-        SCOPED_TRACE(testing::Message() << "case starting with unit " << static_cast<int>(a[0]));
-        EXPECT_EQ(SString(a).Compare(SString(b)), compare);
-        EXPECT_EQ(SString(a).CompareNoCase(SString(b)), compareNoCase);
-        EXPECT_EQ(SString(a).IsEqualNoCase(SString(b)), compareNoCase == 0);
+        const SString left(a), right(b);
+        EXPECT_EQ(left.Compare(right), compare) << a;
+        EXPECT_EQ(left.CompareNoCase(right), compareNoCase) << a;
+        EXPECT_EQ(left.IsEqualNoCase(right), compareNoCase == 0) << a;
     }
 
     const std::tuple<const wchar_t*, const wchar_t*, size_t> containsNoCase[] = {

@@ -35,19 +35,13 @@ TEST(SGuid, ParseTable)
     }
 }
 
-template <typename Number>
-static void ExpectText(const Number& number, unsigned char radix, const wchar_t* text)
+TEST(SNumber, FormatValueFallsBackToDecimalAndGroupsBitMasksByByte)
 {
     SString out(L"previous text");
-    number.FormatValue(out, radix);
-    EXPECT_STREQ(out.c_str(), text);
-}
-
-TEST(SNumber, FormatTable)
-{
-    ExpectText(SNumber<unsigned int>(255), 16, L"0xff");
-    ExpectText(SNumber<unsigned int>(255), 1, L"255"); // radices outside 2..36 fall back to 10
-    ExpectText(SNumber<int>(-1), 16, L"0xffffffff");
-    ExpectText(SBitMask<unsigned short>(0x8001), 2, L"10000000 00000001");
-    ExpectText(SBitMask<int>(-1), 2, L"11111111 11111111 11111111 11111111");
+    SNumber<unsigned int>(255).FormatValue(out, 1); // radices outside 2..36 fall back to 10
+    EXPECT_STREQ(out.c_str(), L"255");
+    SNumber<int>(-1).FormatValue(out, 16);
+    EXPECT_STREQ(out.c_str(), L"0xffffffff");
+    SBitMask<unsigned short>(0x8001).FormatValue(out, 2);
+    EXPECT_STREQ(out.c_str(), L"10000000 00000001");
 }
