@@ -144,7 +144,37 @@ TEST(SStringZeroing, DestroyClearAssignAndMoveWipeTheOldText)
     EXPECT_TRUE(StorageIsZero(source));
 }
 
-TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
+TEST(SPath, ExtendedLengthBoundaryTable)
+{
+    const std::wstring prefix = L"\\\\?\\";
+    // A path of exactly `length` units: the start, then letters.
+    const auto Path = [](const std::wstring& start, size_t length)
+    { return start + std::wstring(length - start.size(), L'x'); };
+    const std::pair<std::wstring, bool> cases[] = {
+        {L"", false},
+        {Path(L"C:\\", 247), false},
+        {Path(L"C:\\", 248), true},
+        {Path(prefix + L"C:\\", 300), false}, // already prefixed
+        {Path(L"\\\\server\\share\\", 260), true},
+    };
+    for (const auto& [plain, prefixed] : cases)
+    {
+        SCOPED_TRACE(testing::Message() << plain.size() << " units");
+        const SPath path(plain.c_str());
+        SPath out(L"stale"), self(plain.c_str());
+        EXPECT_EQ(std::wstring(path.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
+        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
+    }
+}
+
+static void ExpectRows(std::initializer_list<std::pair<size_t, size_t>> rows)
+{
+    size_t row = 0;
+    for (const auto& [actual, expected] : rows)
+        EXPECT_EQ(actual, expected) << "row " << row++;
+}
+
+TEST(SStringCompareSearchAndEdit, AffixOrderFindTrimSplitAndReplaceTables)
 {
     // text, part, separator, ignore case, starts with, ends with
     const std::tuple<const wchar_t*, const wchar_t*, wchar_t, bool, bool, bool> affixes[] = {
@@ -187,40 +217,7 @@ TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
             << text << '/' << sub;
         EXPECT_EQ(position, found) << text << '/' << sub;
     }
-}
 
-TEST(SPath, ExtendedLengthBoundaryTable)
-{
-    const std::wstring prefix = L"\\\\?\\";
-    // A path of exactly `length` units: the start, then letters.
-    const auto Path = [](const std::wstring& start, size_t length)
-    { return start + std::wstring(length - start.size(), L'x'); };
-    const std::pair<std::wstring, bool> cases[] = {
-        {L"", false},
-        {Path(L"C:\\", 247), false},
-        {Path(L"C:\\", 248), true},
-        {Path(prefix + L"C:\\", 300), false}, // already prefixed
-        {Path(L"\\\\server\\share\\", 260), true},
-    };
-    for (const auto& [plain, prefixed] : cases)
-    {
-        SCOPED_TRACE(testing::Message() << plain.size() << " units");
-        const SPath path(plain.c_str());
-        SPath out(L"stale"), self(plain.c_str());
-        EXPECT_EQ(std::wstring(path.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
-        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
-    }
-}
-
-static void ExpectRows(std::initializer_list<std::pair<size_t, size_t>> rows)
-{
-    size_t row = 0;
-    for (const auto& [actual, expected] : rows)
-        EXPECT_EQ(actual, expected) << "row " << row++;
-}
-
-TEST(SStringSearchAndEdit, FindTrimSplitAndReplaceTables)
-{
     const SString s(L"abcabc"), h(L"Hello HELLO");
     ExpectRows({{s.Find(static_cast<const wchar_t*>(nullptr)), SNpos},
                 {s.Find(L"cax", 0, 2), 2},
