@@ -15,12 +15,6 @@
 
 using namespace S;
 
-// Every unit of the storage, including the part beyond the text, holds zero.
-template <typename Str> static bool StorageIsZero(const Str& s)
-{
-    return STest::AllZero(s.GetNativeBuffer(), s.GetCapacity() * sizeof(typename Str::CharType));
-}
-
 template <typename Str> static auto Text(const Str& s)
 {
     return std::basic_string<typename Str::CharType>(s.c_str(), s.GetLength());
@@ -91,15 +85,14 @@ TEST(SString, AppendAcrossWidthsAndFromItselfFormatAndTruncate)
     EXPECT_EQ(Text(wide), once + once + L"\u00E9");
     EXPECT_EQ(wide.GetSize(), wide.GetLength()); // no terminator was stored
 
-    SString s;
-    ASSERT_TRUE(s.Format(L"%s|%S|%d|%5.2f|%x", L"wide", "narrow", -42, 3.14159, 255u));
-    ASSERT_TRUE(s.AppendFormat(L"+%03u", 7u));
-    EXPECT_EQ(Text(s), L"wide|narrow|-42| 3.14|ff+007");
-    ASSERT_TRUE(s.Format(L"<%s>", std::wstring(3000, L'x').c_str())); // beyond any fixed buffer
-    EXPECT_FALSE(s.Format(L"%s", L"")); // a format that yields nothing leaves the previous text
-    EXPECT_EQ(s.GetLength(), 3002u);
-    ASSERT_TRUE(s.FormatMessage(L"%2!d! in %1", L"list", 42));
-    EXPECT_EQ(Text(s), L"42 in list");
+    ASSERT_TRUE(wide.Format(L"%s|%S|%d|%5.2f|%x", L"wide", "narrow", -42, 3.14159, 255u));
+    ASSERT_TRUE(wide.AppendFormat(L"+%03u", 7u));
+    EXPECT_EQ(Text(wide), L"wide|narrow|-42| 3.14|ff+007");
+    ASSERT_TRUE(wide.Format(L"<%s>", std::wstring(3000, L'x').c_str())); // beyond any fixed buffer
+    EXPECT_FALSE(wide.Format(L"%s", L"")); // a format that yields nothing leaves the previous text
+    EXPECT_EQ(wide.GetLength(), 3002u);
+    ASSERT_TRUE(wide.FormatMessage(L"%2!d! in %1", L"list", 42));
+    EXPECT_EQ(Text(wide), L"42 in list");
 
     EXPECT_EQ(Text(SString(L"abcde").TruncateRight(9)), L"");
 }
@@ -124,8 +117,8 @@ TEST(SStringZeroing, DestroyClearAssignAndMoveWipeTheOldText)
         EXPECT_FALSE(Holds(2 * unit, 4)) << unit;
 
     SString s(kLongSecret.c_str());
-    s.Clear();
-    EXPECT_TRUE(StorageIsZero(s));
+    s.Clear(); // the whole storage, also beyond the text, must hold zero
+    EXPECT_TRUE(STest::AllZero(s.GetNativeBuffer(), s.GetCapacity() * sizeof(wchar_t)));
     s = kLongSecret.c_str();
     s = L"short";
     EXPECT_TRUE(STest::AllZero(s.c_str() + 5, (s.GetCapacity() - 5) * sizeof(wchar_t)));
@@ -141,7 +134,7 @@ TEST(SStringZeroing, DestroyClearAssignAndMoveWipeTheOldText)
     SString source(L"pw12"), target(L"old!");
     target = std::move(source);
     EXPECT_EQ(Text(target), L"pw12");
-    EXPECT_TRUE(StorageIsZero(source));
+    EXPECT_TRUE(STest::AllZero(source.GetNativeBuffer(), source.GetCapacity() * sizeof(wchar_t)));
 }
 
 TEST(SPath, ExtendedLengthBoundaryTable)
@@ -160,9 +153,8 @@ TEST(SPath, ExtendedLengthBoundaryTable)
     for (const auto& [plain, prefixed] : cases)
     {
         SCOPED_TRACE(testing::Message() << plain.size() << " units");
-        const SPath path(plain.c_str());
         SPath out(L"stale"), self(plain.c_str());
-        EXPECT_EQ(std::wstring(path.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
+        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
         EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
     }
 }
