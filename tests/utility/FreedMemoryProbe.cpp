@@ -1,33 +1,20 @@
 #include "FreedMemoryProbe.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
-#include <cstring>
-#include <new>
 
-static constexpr size_t HeaderSize = 16;
-
-// The runtime's array, sized and nothrow forms end in these.
-void* operator new(size_t size)
-{
-    auto* base = static_cast<unsigned char*>(std::malloc(size + HeaderSize));
-    if (base == nullptr)
-        throw std::bad_alloc();
-    std::memcpy(base, &size, sizeof(size));
-    return base + HeaderSize;
-}
-
+// The default operator new takes blocks from malloc, so _msize tells a block's size. Only the first
+// release of the watched address counts. The runtime's array and sized forms end in these.
 void operator delete(void* p) noexcept
 {
-    if (p == nullptr)
-        return;
-    auto* base = static_cast<unsigned char*>(p) - HeaderSize;
-    STest::FreedMemoryProbe* probe = STest::FreedMemoryProbe::active;
-    if (probe != nullptr && probe->m_Block == p && !probe->m_FreedZeroed)
+    auto* probe = STest::FreedMemoryProbe::active;
+    if (probe != nullptr && p != nullptr && probe->m_Block == p && !probe->m_FreedZeroed)
     {
-        std::memcpy(&probe->m_FreedSize, base, sizeof(size_t));
+        probe->m_FreedSize = _msize(p);
         probe->m_FreedZeroed = STest::AllZero(p, probe->m_FreedSize);
     }
-    std::free(base);
+    std::free(p);
 }
 
 void operator delete(void* p, size_t) noexcept

@@ -1,6 +1,5 @@
-// The utility tests replace the global allocation functions: every block carries its size, so a
-// probe can look at the one block it watches when that block is handed back to operator delete.
-// Single-threaded use only.
+// The utility tests replace the global operator delete, so that a probe can look at the one block
+// it watches when that block is handed back. Single-threaded use only.
 #pragma once
 
 #include <algorithm>
@@ -10,22 +9,21 @@
 namespace STest
 {
 
-struct FreedMemoryProbe
-{
-    static inline FreedMemoryProbe* active = nullptr;
-    explicit FreedMemoryProbe(const void* block) : m_Block(block) { active = this; }
-    ~FreedMemoryProbe() { active = nullptr; }
-    FreedMemoryProbe(const FreedMemoryProbe&) = delete;
-
-    const void* m_Block;
-    std::optional<bool> m_FreedZeroed; // empty while the block lives
-    size_t m_FreedSize = 0;
-};
-
 inline bool AllZero(const void* p, size_t bytes)
 {
     const auto* b = static_cast<const unsigned char*>(p);
     return std::all_of(b, b + bytes, [](unsigned char c) { return c == 0; });
 }
+
+struct FreedMemoryProbe
+{
+    static inline FreedMemoryProbe* active = nullptr;
+    explicit FreedMemoryProbe(const void* block) : m_Block(block) { active = this; }
+    ~FreedMemoryProbe() { active = nullptr; }
+
+    const void* m_Block;
+    std::optional<bool> m_FreedZeroed; // empty while the block lives
+    size_t m_FreedSize = 0;
+};
 
 } // namespace STest

@@ -47,7 +47,7 @@ TEST(SBuffer, PlainResizeTable)
     }
 }
 
-TEST(SBuffer, MemoryIsWipedWholeBeforeItIsFreed)
+TEST(SBuffer, MemoryIsWipedBeforeItIsFreedAndFailuresAreReported)
 {
     SResult out;
     IntBuffer buffer;
@@ -63,15 +63,10 @@ TEST(SBuffer, MemoryIsWipedWholeBeforeItIsFreed)
     buffer = IntBuffer();
     EXPECT_EQ(probe.m_FreedZeroed, true);
     EXPECT_EQ(probe.m_FreedSize, 4 * sizeof(uint32_t));
-}
 
-TEST(SBuffer, MissingMemoryAndFailedAllocation)
-{
-    IntBuffer buffer;
     Prepare(buffer, 3, {1, 2, 3});
     S::PlainFree(buffer.Detach());
     EXPECT_EQ(buffer.GetCount(), 3u); // the count tells the caller what it received
-    SResult out;
     EXPECT_EQ(buffer.Resize(out, 3, true).Unsigned(), 0x8007054Fu);
     EXPECT_EQ(out.Unsigned(), 0x8007054Fu);
     EXPECT_TRUE(buffer.Resize(out, 3, false).Succeeded());

@@ -21,64 +21,52 @@ struct Counted
 using Auto = S::SAutoPtrT<Counted, 0>;
 using Smart = S::SSmartPtrT<Counted*, 0, 1>;
 
-class Pointers : public ::testing::Test
-{
-protected:
-    void SetUp() override { Counted::live = 0; }
-    void TearDown() override { EXPECT_EQ(Counted::live, 0) << "an object leaked or was deleted twice"; }
-};
-
 } // namespace
 
-TEST_F(Pointers, AutoPtrOwnsOrBorrowsAndMovesOwnership)
+TEST(SPointers, AutoPtrMovesOwnershipAndSmartPtrCopiesShareOneCountAcrossThreads)
 {
-    Counted kept(1);
     {
-        Auto owning(new Counted(2)), borrowing(&kept, false);
-    }
-    Auto a(new Counted(3)), b(new Counted(4));
-    b = std::move(a);
-    EXPECT_EQ(Counted::live, 2); // b's old target was released
-    // A borrowed view of the own target: nothing is released, the borrow flag is taken over.
-    Auto view(b.Get(), false);
-    b = std::move(view);
-    EXPECT_EQ(Counted::live, 2);
-    delete b.Detach();
-}
-
-TEST_F(Pointers, SmartPtrCopiesShareOneCountAndTheLastReleaseDeletes)
-{
-    Smart first(new Counted(7));
-    {
-        Smart second(first), third(new Counted(8));
-        third = second; // releases the 8
-        third = third;
+        {
+            Counted kept(1);
+            Auto owning(new Counted(2)), borrowing(&kept, false);
+        }
+        Auto a(new Counted(3)), b(new Counted(4));
+        b = std::move(a);
+        EXPECT_EQ(Counted::live, 1); // b's old target was released
+        // A borrowed view of the own target: nothing is released, the borrow flag is taken over.
+        Auto view(b.Get(), false);
+        b = std::move(view);
         EXPECT_EQ(Counted::live, 1);
-        EXPECT_EQ(first.GetReferenceCount(), 3);
+        delete b.Detach();
+
+        Smart first(new Counted(7));
+        {
+            Smart second(first), third(new Counted(8));
+            third = second; // releases the 8
+            third = third;
+            EXPECT_EQ(Counted::live, 1);
+            EXPECT_EQ(first.GetReferenceCount(), 3);
+        }
+        Smart moved(std::move(first));
+        EXPECT_EQ(moved.GetReferenceCount(), 1);
+        Counted onStack(2);
+        Smart(&onStack, nullptr); // a null deleter never deletes
+
+        Smart one(new Counted(1));
+        const Smart copy(one), sameId(new Counted(1)), otherId(new Counted(2)), nullTarget(nullptr), noCell;
+        EXPECT_TRUE(one.IsEqual(copy) && one.IsEqual(sameId) && nullTarget.IsEqual(Smart(nullptr)));
+        EXPECT_FALSE(one.IsEqual(otherId) || one.IsEqual(nullTarget) || one.IsEqual(noCell));
+
+        // Copies made and released on many threads: the target must still die exactly once.
+        Smart root(new Counted(5));
+        std::vector<std::jthread> threads; // joined before `root` goes
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back(
+                [root]
+                {
+                    for (int i = 0; i < 5000; ++i)
+                        Smart copy(root), another(copy);
+                });
     }
-    Smart moved(std::move(first));
-    EXPECT_EQ(moved.GetReferenceCount(), 1);
-    Counted onStack(2);
-    Smart(&onStack, nullptr); // a null deleter never deletes
-
-    Smart a(new Counted(1));
-    const Smart copy(a), sameId(new Counted(1)), otherId(new Counted(2)), nullTarget(nullptr), noCell;
-    EXPECT_TRUE(a.IsEqual(copy) && a.IsEqual(sameId) && nullTarget.IsEqual(Smart(nullptr)));
-    EXPECT_FALSE(a.IsEqual(otherId) || a.IsEqual(nullTarget) || a.IsEqual(noCell));
-}
-
-TEST_F(Pointers, SmartPtrCopiesReleasedOnManyThreadsDeleteOnce)
-{
-    Smart root(new Counted(5));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back(
-            [root]
-            {
-                for (int i = 0; i < 5000; ++i)
-                    Smart copy(root), another(copy);
-            });
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_EQ(root.GetReferenceCount(), 1);
+    EXPECT_EQ(Counted::live, 0) << "an object leaked or was deleted twice";
 }

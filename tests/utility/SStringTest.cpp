@@ -1,3 +1,4 @@
+#include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
 #include "FreedMemoryProbe.h"
@@ -6,18 +7,13 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
 #include <tuple>
 
 using namespace S;
-
-// Every unit of the storage, including the part beyond the text, holds zero.
-template <typename Str> static bool StorageIsZero(const Str& s)
-{
-    return STest::AllZero(s.GetNativeBuffer(), s.GetCapacity() * sizeof(typename Str::CharType));
-}
 
 template <typename Str> static auto Text(const Str& s)
 {
@@ -26,7 +22,7 @@ template <typename Str> static auto Text(const Str& s)
 
 const std::wstring kLongSecret = L"a secret that is too long for the string's own small buffer";
 
-TEST(SStringConversion, CodePageTable)
+TEST(SStringConversion, CodePageTableCountsAndNarrowToNarrow)
 {
     // code page, bytes, wide text, whether bytes -> wide and wide -> bytes give each other
     const std::tuple<UINT, std::string, std::wstring, bool, bool> cases[] = {
@@ -54,10 +50,7 @@ TEST(SStringConversion, CodePageTable)
             EXPECT_EQ(count, bytes.size());
         }
     }
-}
 
-TEST(SStringConversion, CountsNarrowToNarrowAndTheSystemCodePages)
-{
     size_t count = 7;
     EXPECT_EQ(SStringConverter::MultiByteToWide(nullptr, 3, 65001, &count).Get(), nullptr);
     EXPECT_EQ(count, 0u);
@@ -80,7 +73,7 @@ TEST(SStringConversion, CountsNarrowToNarrowAndTheSystemCodePages)
     EXPECT_EQ(std::string(SString(L"\u00E9").GetNarrow(out, SOwnCodePage).Get()), "\x82");
 }
 
-TEST(SString, AppendAcrossWidthsAndFromItself)
+TEST(SString, AppendAcrossWidthsAndFromItselfFormatAndTruncate)
 {
     SString wide(L"", SNpos, 1252);
     size_t appended = 0;
@@ -91,9 +84,20 @@ TEST(SString, AppendAcrossWidthsAndFromItself)
     const std::wstring once = L"abc\u00E9\u00E9" + kLongSecret;
     EXPECT_EQ(Text(wide), once + once + L"\u00E9");
     EXPECT_EQ(wide.GetSize(), wide.GetLength()); // no terminator was stored
+
+    ASSERT_TRUE(wide.Format(L"%s|%S|%d|%5.2f|%x", L"wide", "narrow", -42, 3.14159, 255u));
+    ASSERT_TRUE(wide.AppendFormat(L"+%03u", 7u));
+    EXPECT_EQ(Text(wide), L"wide|narrow|-42| 3.14|ff+007");
+    ASSERT_TRUE(wide.Format(L"<%s>", std::wstring(3000, L'x').c_str())); // beyond any fixed buffer
+    EXPECT_FALSE(wide.Format(L"%s", L"")); // a format that yields nothing leaves the previous text
+    EXPECT_EQ(wide.GetLength(), 3002u);
+    ASSERT_TRUE(wide.FormatMessage(L"%2!d! in %1", L"list", 42));
+    EXPECT_EQ(Text(wide), L"42 in list");
+
+    EXPECT_EQ(Text(SString(L"abcde").TruncateRight(9)), L"");
 }
 
-TEST(SStringZeroing, DestroyWipesHeapAndInObjectStorage)
+TEST(SStringZeroing, DestroyClearAssignAndMoveWipeTheOldText)
 {
     auto heap = std::make_unique<SString>(kLongSecret.c_str());
     heap->Truncate(3); // what lies beyond the text must be wiped too
@@ -105,53 +109,64 @@ TEST(SStringZeroing, DestroyWipesHeapAndInObjectStorage)
     const auto* secret = reinterpret_cast<const unsigned char*>(L"pw12");
     const auto Holds = [&](size_t from, size_t bytes)
     { return std::search(raw, raw + sizeof raw, secret + from, secret + from + bytes) != raw + sizeof raw; };
-    SString* s = new (raw) SString(L"pw12");
+    SString* placed = new (raw) SString(L"pw12");
     ASSERT_TRUE(Holds(0, 8));
-    s->~SString();
+    placed->~SString();
     // No two consecutive units of the text may survive anywhere in the object.
     for (size_t unit = 0; unit < 3; ++unit)
         EXPECT_FALSE(Holds(2 * unit, 4)) << unit;
-}
 
-TEST(SStringZeroing, ClearAssignAndMoveWipeTheOldText)
-{
     SString s(kLongSecret.c_str());
-    s.Clear();
-    EXPECT_TRUE(StorageIsZero(s));
+    s.Clear(); // the whole storage, also beyond the text, must hold zero
+    EXPECT_TRUE(STest::AllZero(s.GetNativeBuffer(), s.GetCapacity() * sizeof(wchar_t)));
     s = kLongSecret.c_str();
     s = L"short";
     EXPECT_TRUE(STest::AllZero(s.c_str() + 5, (s.GetCapacity() - 5) * sizeof(wchar_t)));
     s.Assign(s);
     EXPECT_EQ(Text(s), L"short");
 
-    const STest::FreedMemoryProbe probe(s.GetNativeBuffer());
+    const STest::FreedMemoryProbe grown(s.GetNativeBuffer());
     const std::wstring longer = kLongSecret + kLongSecret + kLongSecret;
     s.AssignNative(longer.c_str(), longer.size()); // outgrows the storage it leaves
-    EXPECT_EQ(probe.m_FreedZeroed, true);
+    EXPECT_EQ(grown.m_FreedZeroed, true);
     EXPECT_EQ(Text(s), longer);
 
     SString source(L"pw12"), target(L"old!");
     target = std::move(source);
     EXPECT_EQ(Text(target), L"pw12");
-    EXPECT_TRUE(StorageIsZero(source));
+    EXPECT_TRUE(STest::AllZero(source.GetNativeBuffer(), source.GetCapacity() * sizeof(wchar_t)));
 }
 
-TEST(SString, FormatAndTruncation)
+TEST(SPath, ExtendedLengthBoundaryTable)
 {
-    SString s;
-    ASSERT_TRUE(s.Format(L"%s|%S|%d|%5.2f|%x", L"wide", "narrow", -42, 3.14159, 255u));
-    ASSERT_TRUE(s.AppendFormat(L"+%03u", 7u));
-    EXPECT_EQ(Text(s), L"wide|narrow|-42| 3.14|ff+007");
-    ASSERT_TRUE(s.Format(L"<%s>", std::wstring(3000, L'x').c_str())); // beyond any fixed buffer
-    EXPECT_FALSE(s.Format(L"%s", L"")); // a format that yields nothing leaves the previous text
-    EXPECT_EQ(s.GetLength(), 3002u);
-    ASSERT_TRUE(s.FormatMessage(L"%2!d! in %1", L"list", 42));
-    EXPECT_EQ(Text(s), L"42 in list");
-
-    EXPECT_EQ(Text(SString(L"abcde").TruncateRight(9)), L"");
+    const std::wstring prefix = L"\\\\?\\";
+    // A path of exactly `length` units: the start, then letters.
+    const auto Path = [](const std::wstring& start, size_t length)
+    { return start + std::wstring(length - start.size(), L'x'); };
+    const std::pair<std::wstring, bool> cases[] = {
+        {L"", false},
+        {Path(L"C:\\", 247), false},
+        {Path(L"C:\\", 248), true},
+        {Path(prefix + L"C:\\", 300), false}, // already prefixed
+        {Path(L"\\\\server\\share\\", 260), true},
+    };
+    for (const auto& [plain, prefixed] : cases)
+    {
+        SCOPED_TRACE(testing::Message() << plain.size() << " units");
+        SPath out(L"stale"), self(plain.c_str());
+        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
+        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
+    }
 }
 
-TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
+static void ExpectRows(std::initializer_list<std::pair<size_t, size_t>> rows)
+{
+    size_t row = 0;
+    for (const auto& [actual, expected] : rows)
+        EXPECT_EQ(actual, expected) << "row " << row++;
+}
+
+TEST(SStringCompareSearchAndEdit, AffixOrderFindTrimSplitAndReplaceTables)
 {
     // text, part, separator, ignore case, starts with, ends with
     const std::tuple<const wchar_t*, const wchar_t*, wchar_t, bool, bool, bool> affixes[] = {
@@ -164,10 +179,9 @@ TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
     };
     for (const auto& [text, part, separator, noCase, starts, ends] : affixes)
     {
-        SCOPED_TRACE(testing::Message() << "case with text of " << std::wcslen(text) << " units");
         const SString t(text), p(part);
-        EXPECT_EQ(noCase ? t.StartsWithNoCase(p, separator) : t.StartsWith(p, separator), starts);
-        EXPECT_EQ(noCase ? t.EndsWithNoCase(p, separator) : t.EndsWith(p, separator), ends);
+        EXPECT_EQ(noCase ? t.StartsWithNoCase(p, separator) : t.StartsWith(p, separator), starts) << text;
+        EXPECT_EQ(noCase ? t.EndsWithNoCase(p, separator) : t.EndsWith(p, separator), ends) << text;
     }
 
     const std::tuple<const wchar_t*, const wchar_t*, int, int> order[] = {
@@ -178,10 +192,10 @@ TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
     };
     for (const auto& [a, b, compare, compareNoCase] : order)
     {
-        SCOPED_TRACE(testing::Message() << "case starting with unit " << static_cast<int>(a[0]));
-        EXPECT_EQ(SString(a).Compare(SString(b)), compare);
-        EXPECT_EQ(SString(a).CompareNoCase(SString(b)), compareNoCase);
-        EXPECT_EQ(SString(a).IsEqualNoCase(SString(b)), compareNoCase == 0);
+        const SString left(a), right(b);
+        EXPECT_EQ(left.Compare(right), compare) << a;
+        EXPECT_EQ(left.CompareNoCase(right), compareNoCase) << a;
+        EXPECT_EQ(left.IsEqualNoCase(right), compareNoCase == 0) << a;
     }
 
     const std::tuple<const wchar_t*, const wchar_t*, size_t> containsNoCase[] = {
@@ -195,4 +209,90 @@ TEST(SStringCompare, PrefixSuffixOrderingAndContainsTables)
             << text << '/' << sub;
         EXPECT_EQ(position, found) << text << '/' << sub;
     }
+
+    const SString s(L"abcabc"), h(L"Hello HELLO");
+    ExpectRows({{s.Find(static_cast<const wchar_t*>(nullptr)), SNpos},
+                {s.Find(L"cax", 0, 2), 2},
+                {h.FindNoCase(L"hello", 1), 6},
+                {h.FindNoCase(L"", 11), 11},
+                {h.FindNoCase(L"", 12), SNpos},
+                {h.FindNoCase(L'l', 5), 8},
+                {h.FindNoCase(L"ELxx", 0, 2), 1},
+                {h.ReverseFindNoCase(L"HELLO", 5), 0},
+                {h.ReverseFindNoCase(L"hello hello!"), SNpos},
+                {SStringA("ab[C").FindNoCase("{c"), SNpos}}); // only ASCII letters fold
+    // Plain searches see the stored units, the others the text before the first NUL.
+    SString stored;
+    std::wmemcpy(stored.GetBuffer(5), L"ab\0cd", 5);
+    ExpectRows({{stored.Find(L'c'), 3}, {stored.FindNoCase(L'c'), SNpos}, {stored.FindOneOf(L"c"), SNpos}});
+
+    const SString x(L"xxabcxx"), empty;
+    ExpectRows({{x.FindOneOf(L"BA", 0, SNpos, false), 2},
+                {x.FindOneOf(L"x", -5), 0},
+                {x.ScanOneOf(L"c", 0, 3), 4},
+                {x.ScanNotOf(L"q", 5, 2), 5},
+                {x.ReverseFindOneOf(L"AB", SNpos, 0, false), 3},
+                {x.ReverseScanOneOf(L"q", SNpos, 2), 1},
+                {x.GetReverseSpanIncludingLength(L"xc"), 3},
+                {empty.GetSpanIncludingLength(L"abc"), 0}});
+    EXPECT_EQ(Text(x.ReverseSpanExcluding(L"x", 4, 3)), L"bc");
+
+    // Trims a copy of `text`: the text left and the result; nothing beyond the text may be stored.
+    const auto Trimmed = [](const wchar_t* text, const auto& trim)
+    {
+        SString s(text);
+        const size_t result = trim(s);
+        EXPECT_EQ(s.GetSize(), s.GetLength()) << text;
+        return Text(s) + L"|" + std::to_wstring(result);
+    };
+    EXPECT_EQ(Trimmed(L"\t\n\t\n", [](SString& s) { return s.TrimWhitespace(); }), L"|0");
+    EXPECT_EQ(Trimmed(L" \v\r a b \r\n\f\t", [](SString& s) { return s.TrimWhitespace(); }), L"a b|3");
+    EXPECT_EQ(Trimmed(L"ab ", [](SString& s) { return s.TrimRight(static_cast<const wchar_t*>(nullptr)); }),
+              L"ab |3");
+    EXPECT_EQ(Trimmed(L"xyx", [](SString& s) { return size_t{s.TrimLeft(L"xy")}; }), L"|1");
+    EXPECT_EQ(Trimmed(L"--a-b--", [](SString& s) { return s.Trim(L'-'); }), L"a-b|3");
+    EXPECT_EQ(Trimmed(L"\na\n", [](SString& s) { return s.TrimBlanks(); }),
+              L"\na\n|3"); // line feeds are no blanks
+
+    // text, from the end, at one of a set, separators, left, right
+    const std::tuple<const wchar_t*, bool, bool, const wchar_t*, const wchar_t*, const wchar_t*> splits[] = {
+        {L"a=b=c", false, false, L"=", L"a", L"b=c"},     {L"a=b=c", true, false, L"=", L"a=b", L"c"},
+        {L"novalue", true, false, L"=", L"novalue", L""}, {L"a=b", false, false, L"", L"a=b", L""},
+        {L"a/b\\c", false, true, L"\\/", L"a", L"b\\c"},  {L"a/b\\c", true, true, L"\\/", L"a/b", L"c"}};
+    for (const auto& [text, fromEnd, ofSet, separators, left, right] : splits)
+    {
+        SCOPED_TRACE(testing::Message() << "case with text of " << std::wcslen(text) << " units");
+        const SString t(text);
+        SString l(L"stale left"), r(L"stale right");
+        if (ofSet)
+            fromEnd ? t.SplitAtLastOf(l, r, separators) : t.SplitAtFirstOf(l, r, separators);
+        else
+            fromEnd ? t.SplitAtLast(l, r, *separators) : t.SplitAtFirst(l, r, *separators);
+        EXPECT_EQ(Text(l) + L"|" + Text(r), std::wstring(left) + L"|" + right);
+    }
+    SString pair(L"name=a much longer value than the name"), right;
+    pair.SplitAtFirst(pair, right, L'=');
+    EXPECT_EQ(Text(pair) + L"|" + Text(right), L"name|a much longer value than the name");
+
+    // text, find, replacement, ignore case, whole words only, result
+    const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*, bool, bool, const wchar_t*>
+        replacements[] = {
+            {L"set reset set-up pre-set set", L"set", L"get", false, true, L"get reset set-up pre-set get"},
+            {L"set reset set-up pre-set set", L"set", L"get", false, false, L"get reget get-up pre-get get"},
+            {L"x-set 1-set set_a set1 _set set-1", L"set", L"get", false, true,
+             L"x-set 1-get set_a set1 _set get-1"},
+            {L"SET Set sEt", L"set", L"get", true, false, L"get get get"},
+            {L"aaa", L"a", L"aa", false, false, L"aaaaaa"}, // inserted text is not searched again
+            {L"aaa", L"aa", L"b", false, false, L"ba"},
+        };
+    for (const auto& [text, find, with, ignoreCase, wholeWord, expected] : replacements)
+        EXPECT_EQ(Text(SString(text).Replace(SString(find), SString(with), ignoreCase, wholeWord)), expected)
+            << text;
+    SString self(L"abc");
+    EXPECT_EQ(Text(self.Replace(self, SString(L"x"))), L"x");
+    EXPECT_EQ(Text(SString(L"a/b/c").ReplaceChar(L'/', 0)), L"a");
+
+    SString enclosed(L"ab");
+    enclosed.Enclose(enclosed).Enclose("'").Enclose(L"[]", 1);
+    EXPECT_EQ(Text(enclosed), L"['ababab'[");
 }

@@ -23,7 +23,7 @@ static Ints Contents(const IntList& list)
     return {list.GetItems().begin(), list.GetItems().end()};
 }
 
-TEST(SListIterator, RemoveThenNextInsertAfterRemoveAndWalkBackFromTheEnd)
+TEST(SList, IteratorsPositionsOutOfRangeCollectionsWithThemselvesAndComparisons)
 {
     IntList list = MakeList({10, 20, 30, 40});
     IntList::IteratorPtr it;
@@ -51,32 +51,26 @@ TEST(SListIterator, RemoveThenNextInsertAfterRemoveAndWalkBackFromTheEnd)
     it->Remove(); // Prev after a removal goes to the element before the removed one
     EXPECT_EQ(it->Prev(1), 1u);
     EXPECT_EQ(*it->GetValue(), 10);
-}
 
-TEST(SList, PositionsOutOfRangeAndCollectionsWithThemselves)
-{
-    IntList list = MakeList({1, 2, 2});
+    IntList small = MakeList({1, 2, 2});
     SResult result;
     int out = -1;
-    EXPECT_EQ(list.GetAt(result, 3, &out), SResult(0xA0040A42u));
+    EXPECT_EQ(small.GetAt(result, 3, &out), SResult(0xA0040A42u));
     EXPECT_EQ(result, SResult(0xA0040A42u));
-    EXPECT_EQ(list.Insert(result, 3u, 3), SResult(0)); // at the count: appends
-    EXPECT_EQ(list.Insert(result, 5u, 8), SResult(0xA0040A42u));
-    EXPECT_EQ(list.Remove(result, 9, &out), SResult(0xA0040A43u));
+    EXPECT_EQ(small.Insert(result, 3u, 3), SResult(0)); // at the count: appends
+    EXPECT_EQ(small.Insert(result, 5u, 8), SResult(0xA0040A42u));
+    EXPECT_EQ(small.Remove(result, 9, &out), SResult(0xA0040A43u));
     EXPECT_EQ(out, -1);
 
-    EXPECT_EQ(list.Assign(result, list), SResult(0));
-    list.SpliceBack(list);
-    EXPECT_EQ(Contents(list), (Ints{1, 2, 2, 3}));
+    EXPECT_EQ(small.Assign(result, small), SResult(0));
+    small.SpliceBack(small);
+    EXPECT_EQ(Contents(small), (Ints{1, 2, 2, 3}));
     // One removal per element of the other list; the missing 9 is no error.
-    EXPECT_EQ(list.Remove(result, static_cast<const IntList::Collection&>(MakeList({2, 3, 9}))), SResult(0));
-    EXPECT_EQ(Contents(list), (Ints{1, 2}));
-    EXPECT_EQ(list.Remove(result, static_cast<const IntList::Collection&>(list)), SResult(0));
-    EXPECT_TRUE(list.IsEmpty());
-}
+    EXPECT_EQ(small.Remove(result, static_cast<const IntList::Collection&>(MakeList({2, 3, 9}))), SResult(0));
+    EXPECT_EQ(Contents(small), (Ints{1, 2}));
+    EXPECT_EQ(small.Remove(result, static_cast<const IntList::Collection&>(small)), SResult(0));
+    EXPECT_TRUE(small.IsEmpty());
 
-TEST(SList, ComparisonTable)
-{
     // left, right, equal, less, greater
     const std::tuple<IntList, IntList, bool, bool, bool> cases[] = {
         {MakeList({}), MakeList({}), true, false, false},

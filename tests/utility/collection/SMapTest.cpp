@@ -10,7 +10,7 @@ using S::SString;
 using NameMap = S::SMapT<SString, SString, S::LessCaseInsensitiveT<SString>>;
 using NumberMap = S::SMapT<unsigned int, int, std::less<unsigned int>>;
 
-TEST(SMap, KeysDifferingOnlyInAsciiCaseAreOneKey)
+TEST(SMap, CaseInsensitiveKeysIteratorsAndBulkOperationsKeepOldValues)
 {
     NameMap map;
     SResult result;
@@ -26,16 +26,12 @@ TEST(SMap, KeysDifferingOnlyInAsciiCaseAreOneKey)
     EXPECT_EQ(map.Insert(result, SString(L"\u00c9"), SString(L"E acute")), SResult(0));
     EXPECT_EQ(map.RemoveKey(SString(L"path")), 1u);
     EXPECT_EQ(map.GetCount(), 2u);
-}
 
-TEST(SMap, IteratorsRemoveRefuseInsertionAndBulkOperationsKeepOldValues)
-{
-    NumberMap map, other;
-    SResult result;
+    NumberMap numbers, other;
     for (unsigned key : {30u, 10u, 20u})
-        map.Insert(result, key, static_cast<int>(key) * 2);
+        numbers.Insert(result, key, static_cast<int>(key) * 2);
     NumberMap::IteratorPtr it;
-    map.CreateEndIterator(it);
+    numbers.CreateEndIterator(it);
     EXPECT_EQ(it->Prev(5), 3u);
     EXPECT_EQ(it->GetKey(), 10u);
     EXPECT_TRUE(it->Remove());
@@ -43,15 +39,15 @@ TEST(SMap, IteratorsRemoveRefuseInsertionAndBulkOperationsKeepOldValues)
     EXPECT_EQ(it->Next(1), 1u);
     EXPECT_EQ(it->GetKey(), 20u);
     EXPECT_FALSE(it->InsertBefore(9));
-    EXPECT_EQ(map.InsertBefore(result, 60, 9), SResult(0xA0040A40u));
+    EXPECT_EQ(numbers.InsertBefore(result, 60, 9), SResult(0xA0040A40u));
 
     other.Insert(result, 20u, 99);
     other.Insert(result, 5u, 1);
     // Inserting a map with a key already present keeps the old value and reports it.
-    EXPECT_EQ(map.Insert(result, static_cast<const NumberMap::Collection&>(other)), SResult(0x800700B7u));
-    EXPECT_EQ(map.GetAt(20u), 40);
-    EXPECT_EQ(map.Assign(result, map), SResult(0));
-    EXPECT_EQ(map.GetCount(), 3u);
-    EXPECT_EQ(map.Remove(result, static_cast<const NumberMap::Collection&>(map)), SResult(0));
-    EXPECT_TRUE(map.IsEmpty());
+    EXPECT_EQ(numbers.Insert(result, static_cast<const NumberMap::Collection&>(other)), SResult(0x800700B7u));
+    EXPECT_EQ(numbers.GetAt(20u), 40);
+    EXPECT_EQ(numbers.Assign(result, numbers), SResult(0));
+    EXPECT_EQ(numbers.GetCount(), 3u);
+    EXPECT_EQ(numbers.Remove(result, static_cast<const NumberMap::Collection&>(numbers)), SResult(0));
+    EXPECT_TRUE(numbers.IsEmpty());
 }

