@@ -9,6 +9,23 @@
 namespace
 {
 
+// The start-up thread keeps the module loaded until it has left the module's code: a host that
+// unloads the agent at once must not pull the code from under it.
+DWORD WINAPI StartupThreadEntry(LPVOID module)
+{
+    const DWORD exitCode = S::StartupThreadProc(nullptr);
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), exitCode);
+}
+
+HMODULE ReferenceOwnModule() noexcept
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&StartupThreadEntry), &module))
+        return nullptr;
+    return module;
+}
+
 void CloseThreadHandle(HANDLE thread) noexcept
 {
     try
@@ -29,8 +46,14 @@ void AttachToProcess(HINSTANCE instance)
     S::ReadHandoffValue(processId, S::SString(S::kHandoffAsynchronous), asynchronous);
     if (asynchronous.IsEqualNoCase(S::SString(L"TRUE")))
     {
-        const HANDLE thread = CreateThread(nullptr, 0, S::StartupThreadProc, nullptr, 0, nullptr);
-        if (thread != nullptr && thread != INVALID_HANDLE_VALUE)
+        // Without its own reference the thread could outlive the code it runs; it is not started.
+        const HMODULE reference = ReferenceOwnModule();
+        if (reference == nullptr)
+            return;
+        const HANDLE thread = CreateThread(nullptr, 0, StartupThreadEntry, reference, 0, nullptr);
+        if (thread == nullptr || thread == INVALID_HANDLE_VALUE)
+            FreeLibrary(reference);
+        else
             CloseThreadHandle(thread);
     }
     else

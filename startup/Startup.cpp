@@ -17,7 +17,7 @@ bool RunShielded(void (*work)(void*), void* context) noexcept
     bool completed = false;
     try
     {
-        work(context);
+        CallWithSeTranslation(work, context);
         completed = true;
     }
     catch (...)
@@ -46,13 +46,24 @@ int RunStartup()
     SString applicationId;
     if (!ReadHandoffValue(processId, SString(kHandoffAppId), applicationId))
         return 0;
-    const uint32_t sessionId = ParseSessionId(sessionText);
+    struct Work
+    {
+        uint32_t sessionId;
+        const SString& applicationId;
+    } work{ParseSessionId(sessionText), applicationId};
 
-    SString accountName;
-    SString profileName;
-    SString sidString;
-    if (GetCurrentUserProfile(accountName, profileName, sidString))
-        RegisterApplicationFonts(sessionId, profileName, applicationId, TRUE);
+    // Once both values are consumed the answer is 1, whatever the font job meets.
+    RunShielded(
+        [](void* context)
+        {
+            const auto& job = *static_cast<const Work*>(context);
+            SString accountName;
+            SString profileName;
+            SString sidString;
+            if (GetCurrentUserProfile(accountName, profileName, sidString))
+                RegisterApplicationFonts(job.sessionId, profileName, job.applicationId, TRUE);
+        },
+        &work);
     return 1;
 }
 

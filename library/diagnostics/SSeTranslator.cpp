@@ -1,26 +1,28 @@
 // How a structured exception becomes a C++ throw without the platform's translator hook.
 //
-// One process-wide vectored exception handler sees every structured exception first. For a thread
-// that installed a translator it copies the exception record and context into that thread's state
-// and changes the faulting context so that the thread resumes in a small assembler frame instead of
-// re-running the faulting instruction. That frame looks exactly as if the faulting instruction had
-// called it, so the throw that follows unwinds from there into the faulting function, whose
-// -fnon-call-exceptions tables cover the faulting instruction, and on to the ordinary catch.
-//
-// Unlike a translator called from frame handlers, the vectored handler runs before any __except of
-// code between the fault and the catch (for example inside a system DLL that probes memory); the
-// library relies on no such code.
+// CallWithSeTranslation's frame carries an exception handler of its own. The system calls the
+// handlers of the frames between the fault and it first, innermost first; only when none of them has
+// taken the exception does it reach this frame. For a thread with a translator the handler then
+// copies the exception record and context into the thread's fixed record and changes the faulting
+// context so that the thread resumes in a small assembler frame instead of re-running the faulting
+// instruction. That frame looks exactly as if the faulting instruction had called it, so the throw
+// that follows unwinds from there into the faulting function, whose -fnon-call-exceptions tables
+// cover the faulting instruction, and on to the ordinary catch.
 #include "library/diagnostics/SSeTranslator.h"
+
+#include "library/diagnostics/SWin32Exception.h"
 
 #include <atomic>
 #include <exception>
-#include <memory>
 
 // The redirected thread enters at S_SeTranslationEntry with r11 = faulting address + 1, pushes it as
 // a return address and so forms a call frame for S_SeTranslationFrame. One byte into the faulting
 // instruction is where a return address would point if that instruction had been a call: the
 // unwinder then finds the faulting instruction's own handler region. S_SeTranslationFrame keeps rbp
 // as its frame pointer so that unwinding it needs no assumption about the faulting stack's alignment.
+//
+// S_CallWithSeTranslation is the translation frame: its handler is asked during the search phase
+// only, so C++ exceptions and unwinding pass through it untouched.
 asm(R"(
     .text
     .p2align 4
@@ -40,10 +42,30 @@ S_SeTranslationFrame:
     call S_SeTranslationThrow
     int3
     .seh_endproc
+
+    .p2align 4
+    .globl S_CallWithSeTranslation
+    .def S_CallWithSeTranslation; .scl 2; .type 32; .endef
+    .seh_proc S_CallWithSeTranslation
+S_CallWithSeTranslation:
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    .seh_handler S_SeTranslationFrameHandler, @except
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    call *%rax
+    nop
+    addq $40, %rsp
+    ret
+    .seh_endproc
 )");
 
 extern "C" void S_SeTranslationEntry();
 extern "C" [[noreturn]] void S_SeTranslationThrow();
+extern "C" void S_CallWithSeTranslation(void (*work)(void*), void* context);
+extern "C" EXCEPTION_DISPOSITION S_SeTranslationFrameHandler(EXCEPTION_RECORD* record, void* frame,
+                                                             CONTEXT* context, void* dispatch) noexcept;
 
 namespace S
 {
@@ -64,15 +86,27 @@ constexpr bool IsTranslatable(DWORD code) noexcept
 // stack just below the faulting frame and are overwritten as soon as the redirected thread runs.
 struct ThreadState
 {
+    std::atomic<bool> inUse{false};
     SSeTranslatorFunction translator = nullptr;
     EXCEPTION_RECORD record{};
     CONTEXT context{};
 };
 
+ThreadState g_States[kMaxTranslatingThreads];
+
+ThreadState* ClaimState() noexcept
+{
+    for (ThreadState& state : g_States)
+        if (!state.inUse.load(std::memory_order_relaxed) &&
+            !state.inUse.exchange(true, std::memory_order_acquire))
+            return &state;
+    return nullptr;
+}
+
 void WINAPI ReleaseThreadState(void* state) noexcept
 {
-    // Takes back the ownership that SetSeTranslator handed to the fiber-local slot.
-    std::unique_ptr<ThreadState> owned(static_cast<ThreadState*>(state));
+    if (state != nullptr)
+        static_cast<ThreadState*>(state)->inUse.store(false, std::memory_order_release);
 }
 
 std::atomic<DWORD> g_Slot{FLS_OUT_OF_INDEXES};
@@ -90,29 +124,8 @@ ThreadState* CurrentThreadState() noexcept
     return state;
 }
 
-LONG CALLBACK RedirectToTranslator(EXCEPTION_POINTERS* pointers) noexcept
-{
-    const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-    if (!IsTranslatable(record.ExceptionCode))
-        return EXCEPTION_CONTINUE_SEARCH;
-    ThreadState* state = CurrentThreadState();
-    if (state == nullptr || state->translator == nullptr)
-        return EXCEPTION_CONTINUE_SEARCH;
-
-    state->record = record;
-    state->record.ExceptionRecord = nullptr;
-    state->context = *pointers->ContextRecord;
-    // Only the plain context is copied, never an extended state area that may follow it.
-    state->context.ContextFlags &= CONTEXT_ALL;
-
-    CONTEXT& context = *pointers->ContextRecord;
-    context.R11 = context.Rip + 1;
-    context.Rip = reinterpret_cast<DWORD64>(&S_SeTranslationEntry);
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-// The fiber-local slot (whose callback frees a thread's state when the thread ends) and the
-// vectored handler, set up on first use and removed when the module unloads.
+// The fiber-local slot, whose callback gives a thread's record back when the thread ends; made on
+// first use and freed when the module unloads.
 class Machinery
 {
 public:
@@ -125,20 +138,12 @@ public:
             return;
         }
         g_Slot.store(slot, std::memory_order_release);
-        m_Handler = AddVectoredExceptionHandler(1, &RedirectToTranslator);
-        if (m_Handler == nullptr)
-        {
-            m_Result = HResultFromWin32(ERROR_NOT_ENOUGH_MEMORY);
-            g_Slot.store(FLS_OUT_OF_INDEXES, std::memory_order_release);
-            FlsFree(slot);
-        }
     }
     ~Machinery()
     {
-        if (m_Handler == nullptr)
-            return;
-        RemoveVectoredExceptionHandler(m_Handler);
-        FlsFree(g_Slot.exchange(FLS_OUT_OF_INDEXES));
+        const DWORD slot = g_Slot.exchange(FLS_OUT_OF_INDEXES);
+        if (slot != FLS_OUT_OF_INDEXES)
+            FlsFree(slot);
     }
     Machinery(const Machinery&) = delete;
     Machinery& operator=(const Machinery&) = delete;
@@ -146,9 +151,45 @@ public:
     SResult Result() const noexcept { return m_Result; }
 
 private:
-    void* m_Handler = nullptr;
     SResult m_Result;
 };
+
+// A stack overflow is reported on this reserve stack; one thread at a time, and only once, since the
+// process ends afterwards.
+constexpr size_t kReserveStackBytes = 512 * 1024;
+alignas(16) unsigned char g_ReserveStack[kReserveStackBytes];
+std::atomic<bool> g_ReserveStackTaken{false};
+EXCEPTION_RECORD g_OverflowRecord;
+CONTEXT g_OverflowContext;
+
+[[noreturn]] void ReportStackOverflow() noexcept
+{
+    // Stack probes and walkers judge the stack by these bounds.
+    NT_TIB* tib = nullptr;
+    asm("movq %%gs:0x30, %0" : "=r"(tib)); // the thread block's own address
+
+    tib->StackBase = g_ReserveStack + kReserveStackBytes;
+    tib->StackLimit = g_ReserveStack;
+    EXCEPTION_POINTERS pointers{&g_OverflowRecord, &g_OverflowContext};
+    SWin32Exception::TopLevelExceptionHandler(&pointers);
+    TerminateProcess(GetCurrentProcess(), g_OverflowRecord.ExceptionCode);
+    for (;;)
+        SleepEx(INFINITE, FALSE);
+}
+
+EXCEPTION_DISPOSITION RedirectToOverflowReport(const EXCEPTION_RECORD& record, CONTEXT& context) noexcept
+{
+    if (g_ReserveStackTaken.exchange(true))
+        return ExceptionContinueSearch;
+    g_OverflowRecord = record;
+    g_OverflowRecord.ExceptionRecord = nullptr;
+    g_OverflowContext = context;
+    g_OverflowContext.ContextFlags &= CONTEXT_ALL;
+    // Entered as if called: the return-address slot and the callee's 32-byte home area lie inside.
+    context.Rsp = reinterpret_cast<DWORD64>(g_ReserveStack + kReserveStackBytes) - 40;
+    context.Rip = reinterpret_cast<DWORD64>(&ReportStackOverflow);
+    return ExceptionContinueExecution;
+}
 
 } // namespace
 
@@ -159,26 +200,33 @@ SSeTranslatorFunction SetSeTranslator(SSeTranslatorFunction translator, SResult&
     if (result.Failed())
         return nullptr;
 
+    const DWORD slot = g_Slot.load(std::memory_order_acquire);
     ThreadState* state = CurrentThreadState();
     if (state == nullptr)
     {
         if (translator == nullptr)
             return nullptr;
-        auto created = std::unique_ptr<ThreadState>(new (std::nothrow) ThreadState);
-        if (!created)
+        state = ClaimState();
+        if (state == nullptr)
         {
             result = HResultFromWin32(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
-        if (!FlsSetValue(g_Slot.load(std::memory_order_acquire), created.get()))
+        if (!FlsSetValue(slot, state))
         {
             result = HResultFromWin32(GetLastError());
+            ReleaseThreadState(state);
             return nullptr;
         }
-        state = created.release(); // now owned by the slot
     }
     const SSeTranslatorFunction previous = state->translator;
     state->translator = translator;
+    if (translator == nullptr)
+    {
+        // The record goes back to the pool as soon as the thread stops translating.
+        FlsSetValue(slot, nullptr);
+        ReleaseThreadState(state);
+    }
     return previous;
 }
 
@@ -194,7 +242,37 @@ SSeTranslatorFunction GetSeTranslator() noexcept
     return state != nullptr ? state->translator : nullptr;
 }
 
+void CallWithSeTranslation(void (*work)(void*), void* context)
+{
+    S_CallWithSeTranslation(work, context);
+}
+
 } // namespace S
+
+extern "C" EXCEPTION_DISPOSITION S_SeTranslationFrameHandler(EXCEPTION_RECORD* record, void* /*frame*/,
+                                                             CONTEXT* context, void* /*dispatch*/) noexcept
+{
+    if ((record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) != 0 ||
+        !S::IsTranslatable(record->ExceptionCode))
+        return ExceptionContinueSearch;
+    S::ThreadState* state = S::CurrentThreadState();
+    if (state == nullptr || state->translator == nullptr)
+        return ExceptionContinueSearch;
+    if (record->ExceptionCode == EXCEPTION_STACK_OVERFLOW)
+        return S::RedirectToOverflowReport(*record, *context);
+
+    state->record = *record;
+    state->record.ExceptionRecord = nullptr;
+    state->context = *context;
+    // Only the plain context is copied, never an extended state area that may follow it.
+    state->context.ContextFlags &= CONTEXT_ALL;
+
+    context->R11 = context->Rip + 1;
+    context->Rip = reinterpret_cast<DWORD64>(&S_SeTranslationEntry);
+    // The faulting instruction is never resumed, so a raise that forbids continuing is no obstacle.
+    record->ExceptionFlags &= ~static_cast<DWORD>(EXCEPTION_NONCONTINUABLE);
+    return ExceptionContinueExecution;
+}
 
 extern "C" void S_SeTranslationThrow()
 {

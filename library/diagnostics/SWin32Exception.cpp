@@ -2,22 +2,16 @@
 
 #include "library/diagnostics/SCrashSupport.h"
 #include "library/diagnostics/WerApiShim.h"
+#include "library/system/SModule.h"
 #include "library/system/process/SCriticalSection.h"
 
 #include <dbghelp.h>
 
 #include <cstdlib>
 #include <cwchar>
-#include <new>
 
 namespace S
 {
-
-struct SWin32Exception::RecordCopy
-{
-    EXCEPTION_RECORD record;
-    CONTEXT context;
-};
 
 namespace
 {
@@ -86,6 +80,18 @@ const wchar_t* AccessVerb(ULONG_PTR kind) noexcept
     }
 }
 
+// Found by ArmCrashReporting; the crash path only reads what was found, since loading a module
+// there could wait for a loader lock that the crashing thread or a dead one holds.
+SLazyFunction<decltype(&MiniDumpWriteDump)> g_MiniDumpWriteDump{L"dbghelp.dll", "MiniDumpWriteDump"};
+SLazyFunction<decltype(&WerReportCreate)> g_WerReportCreate{L"wer.dll", "WerReportCreate"};
+SLazyFunction<decltype(&WerReportAddDump)> g_WerReportAddDump{L"wer.dll", "WerReportAddDump"};
+SLazyFunction<decltype(&WerReportAddFile)> g_WerReportAddFile{L"wer.dll", "WerReportAddFile"};
+SLazyFunction<decltype(&WerReportSubmit)> g_WerReportSubmit{L"wer.dll", "WerReportSubmit"};
+SLazyFunction<decltype(&WerReportCloseHandle)> g_WerReportCloseHandle{L"wer.dll", "WerReportCloseHandle"};
+
+// What a crash-path step gives when its function was never found.
+constexpr SResult kNotArmed = 0x8007007Fu; // ERROR_PROC_NOT_FOUND
+
 // The calling thread's stage text lives in a thread-local slot of its own: reading it on the crash
 // path allocates nothing.
 class StageSlot
@@ -126,12 +132,9 @@ const StageSlot& TheStageSlot() noexcept
     return slot;
 }
 
-// The process-wide lock that serialises minidump writing.
-SCriticalSection& TheDumpLock() noexcept
-{
-    static SCriticalSection lock;
-    return lock;
-}
+// The process-wide lock that serialises minidump writing, made with the module's statics so that
+// the crash path never initialises anything.
+SCriticalSection g_DumpLock;
 
 SResult WriteMiniDump(const SHandle& file, const EXCEPTION_POINTERS* pointers) noexcept
 {
@@ -139,12 +142,15 @@ SResult WriteMiniDump(const SHandle& file, const EXCEPTION_POINTERS* pointers) n
     exception.ThreadId = GetCurrentThreadId();
     exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(pointers);
     exception.ClientPointers = FALSE;
+    const auto writeDump = g_MiniDumpWriteDump.GetIfResolved();
+    if (writeDump == nullptr)
+        return kNotArmed;
     BOOL written = FALSE;
     DWORD error = 0;
     {
-        SAutoCriticalSection locked(TheDumpLock());
-        written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file.Get(), kMiniDumpType,
-                                    pointers != nullptr ? &exception : nullptr, nullptr, nullptr);
+        SAutoCriticalSection locked(g_DumpLock);
+        written = writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.Get(), kMiniDumpType,
+                            pointers != nullptr ? &exception : nullptr, nullptr, nullptr);
         error = GetLastError();
     }
     if (written)
@@ -177,8 +183,9 @@ public:
     HREPORT Get() const noexcept { return m_Handle; }
     void Close() noexcept
     {
-        if (m_Handle != nullptr)
-            WerReportCloseHandle(m_Handle);
+        const auto close = g_WerReportCloseHandle.GetIfResolved();
+        if (m_Handle != nullptr && close != nullptr)
+            close(m_Handle);
         m_Handle = nullptr;
     }
 
@@ -190,22 +197,26 @@ private:
 SResult FillAndSubmit(const WerReport& report, const EXCEPTION_POINTERS* pointers,
                       const wchar_t* dumpFile) noexcept
 {
+    const auto addDump = g_WerReportAddDump.GetIfResolved();
+    const auto addFile = g_WerReportAddFile.GetIfResolved();
+    const auto submit = g_WerReportSubmit.GetIfResolved();
+    if (addDump == nullptr || addFile == nullptr || submit == nullptr)
+        return kNotArmed;
     WER_EXCEPTION_INFORMATION exception{const_cast<EXCEPTION_POINTERS*>(pointers), FALSE};
-    SResult result =
-        WerReportAddDump(report.Get(), GetCurrentProcess(), GetCurrentThread(), WerDumpTypeMiniDump,
-                         pointers != nullptr ? &exception : nullptr, nullptr, 0);
+    SResult result = addDump(report.Get(), GetCurrentProcess(), GetCurrentThread(), WerDumpTypeMiniDump,
+                             pointers != nullptr ? &exception : nullptr, nullptr, 0);
     if (result.Failed())
         return result;
     AnnounceToDebugger(L"SWin32Exception::SendWerReport added dump file.\n");
     if (dumpFile != nullptr)
     {
-        result = WerReportAddFile(report.Get(), dumpFile, WerFileTypeMinidump, SWerFileAnonymousData);
+        result = addFile(report.Get(), dumpFile, WerFileTypeMinidump, SWerFileAnonymousData);
         if (result.Failed())
             return result;
         AnnounceToDebugger(L"SWin32Exception::SendWerReport added manually-generated dump file.\n");
     }
     WER_SUBMIT_RESULT submitted{};
-    result = WerReportSubmit(report.Get(), WerConsentNotAsked, 0, &submitted);
+    result = submit(report.Get(), WerConsentNotAsked, 0, &submitted);
     if (result.Failed())
         return result;
     AnnounceToDebugger(L"SWin32Exception::SendWerReport submitted.\n");
@@ -245,19 +256,12 @@ SWin32Exception::SWin32Exception(const EXCEPTION_POINTERS* pointers, Records rec
     if (records == Records::Copied && pointers != nullptr && pointers->ExceptionRecord != nullptr &&
         pointers->ContextRecord != nullptr)
     {
-        try
-        {
-            auto copy = std::make_shared<RecordCopy>();
-            copy->record = *pointers->ExceptionRecord;
-            copy->record.ExceptionRecord = nullptr;
-            copy->context = *pointers->ContextRecord;
-            m_ExceptionPointers = {&copy->record, &copy->context};
-            m_RecordCopy = std::move(copy);
-        }
-        catch (const std::bad_alloc&)
-        {
-            // Keeps referring to the system's records.
-        }
+        m_Record = *pointers->ExceptionRecord;
+        m_Record.ExceptionRecord = nullptr;
+        m_Context = *pointers->ContextRecord;
+        m_Context.ContextFlags &= CONTEXT_ALL;
+        m_OwnsRecords = true;
+        m_ExceptionPointers = {&m_Record, &m_Context};
     }
 
     const EXCEPTION_RECORD* record = m_ExceptionPointers.ExceptionRecord;
@@ -270,6 +274,43 @@ SWin32Exception::SWin32Exception(const EXCEPTION_POINTERS* pointers, Records rec
         AppendDescription(L"Win32 Exception 0x%.8x (%S) at address 0x%.8x.", code, m_CodeName, address);
     else
         AppendDescription(L"Win32 Exception 0x%.8x at address 0x%.8x.", code, address);
+}
+
+SWin32Exception::SWin32Exception(const SWin32Exception& other) noexcept
+    : SException(static_cast<const SException&>(other))
+{
+    CopyFrom(other);
+}
+
+SWin32Exception& SWin32Exception::operator=(const SWin32Exception& other) noexcept
+{
+    if (this != &other)
+    {
+        SException::operator=(static_cast<const SException&>(other));
+        CopyFrom(other);
+    }
+    return *this;
+}
+
+void SWin32Exception::CopyFrom(const SWin32Exception& other) noexcept
+{
+    m_CodeName = other.m_CodeName;
+    wmemcpy(m_Description, other.m_Description, std::size(m_Description));
+    m_OwnsRecords = other.m_OwnsRecords;
+    m_Record = other.m_Record;
+    m_Context = other.m_Context;
+    m_ExceptionPointers =
+        m_OwnsRecords ? EXCEPTION_POINTERS{&m_Record, &m_Context} : other.m_ExceptionPointers;
+}
+
+void SWin32Exception::ArmCrashReporting() noexcept
+{
+    g_MiniDumpWriteDump.Get();
+    g_WerReportCreate.Get();
+    g_WerReportAddDump.Get();
+    g_WerReportAddFile.Get();
+    g_WerReportSubmit.Get();
+    g_WerReportCloseHandle.Get();
 }
 
 const char* SWin32Exception::GetCodeName(DWORD code) noexcept
@@ -400,8 +441,14 @@ SResult SWin32Exception::SendWerReport(const EXCEPTION_POINTERS* pointers, const
         return result;
     }
 
+    const auto create = g_WerReportCreate.GetIfResolved();
+    if (create == nullptr)
+    {
+        result = kNotArmed;
+        return result;
+    }
     WerReport report;
-    result = WerReportCreate(L"CoreWerReport", WerReportCritical, &information, report.Put());
+    result = create(L"CoreWerReport", WerReportCritical, &information, report.Put());
     if (result.Failed())
         return result;
     AnnounceToDebugger(L"SWin32Exception::SendWerReport created.\n");

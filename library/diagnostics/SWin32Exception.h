@@ -5,12 +5,14 @@
 //   previous = S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
 //   std::set_terminate(&S::SWin32Exception::TerminationHandler);
 //   S::SWin32Exception::SetThreadStage(L"TST");
+//   S::CallWithSeTranslation(work, context);
 // (This runtime keeps one terminate handler for the whole module, not one per thread.)
-// A fault on that thread then arrives as a thrown SWin32AccessViolation, SWin32InPageError or
-// SWin32Exception. A catch block reports it with
+// A fault below that frame that no handler of the faulting code takes then arrives as a thrown
+// SWin32AccessViolation, SWin32InPageError or SWin32Exception. A catch block reports it with
 //   e.GenerateExceptionReport("S::Class::Method", line);
 //   S::SWin32Exception::GenerateMiniDump(e.GetExceptionPointers(), &e.GetTime(), result);
-// which leaves a text report, a minidump and an error-report request beside the executable.
+// which leaves a text report, a minidump and an error-report request beside the executable (the
+// last two once ArmCrashReporting has run; SThread arms it when it starts a thread).
 //
 // Failure contract: construction and reporting never throw (only ExceptionTranslator throws, by
 // design); each report function's result says which step failed.
@@ -19,8 +21,6 @@
 #pragma once
 
 #include "library/diagnostics/SException.h"
-
-#include <memory>
 
 namespace S
 {
@@ -41,6 +41,9 @@ public:
 
     explicit SWin32Exception(const EXCEPTION_POINTERS* pointers,
                              Records records = Records::Borrowed) noexcept;
+    // Member-wise, except that a copy refers to its own copies of the records.
+    SWin32Exception(const SWin32Exception& other) noexcept;
+    SWin32Exception& operator=(const SWin32Exception& other) noexcept;
 
     using SException::GenerateExceptionReport;
     // Writes the text report with place (the exception's message when null) and line (the
@@ -60,6 +63,10 @@ public:
     [[noreturn]] static void TerminationHandler();
     // Exception filter: reports the exception, writes a minidump and lets the search go on.
     static LONG WINAPI TopLevelExceptionHandler(EXCEPTION_POINTERS* pointers);
+
+    // Finds the minidump and error-report functions (loading their modules) so that a later crash
+    // can use them without taking the loader lock. Until then crash reports are text only.
+    static void ArmCrashReporting() noexcept;
 
     // Writes a minidump report for time (now when null) and then sends the error report.
     // Failure contract: result holds the minidump's outcome; a file that cannot be created leaves
@@ -81,12 +88,15 @@ protected:
     void AppendDescription(const wchar_t* format, ...) noexcept;
 
 private:
-    struct RecordCopy;
+    void CopyFrom(const SWin32Exception& other) noexcept;
 
     EXCEPTION_POINTERS m_ExceptionPointers{};
     const char* m_CodeName; // always a static text
     wchar_t m_Description[MaxDescriptionLength + 1] = {};
-    std::shared_ptr<const RecordCopy> m_RecordCopy;
+    // Kept inside the object, so that a translation allocates nothing beyond the thrown object.
+    bool m_OwnsRecords = false;
+    EXCEPTION_RECORD m_Record{};
+    CONTEXT m_Context{};
 };
 
 class SWin32AccessViolation : public SWin32Exception

@@ -112,7 +112,7 @@ TEST(SSeTranslator, UnwindsRealFaultsFromTheirInstructionThroughNestedFrames)
         SCOPED_TRACE(className);
         try
         {
-            fault();
+            S::CallWithSeTranslation(fault);
             ADD_FAILURE() << "nothing caught";
         }
         catch (const S::SWin32Exception& e)
@@ -147,15 +147,20 @@ TEST(SSeTranslator, IsPerThreadAndConcurrentThreadsFaultManyTimesAndKeepTheirVal
                 EXPECT_EQ(S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator), nullptr)
                     << "inherited";
                 long long total = 0; // lives in a callee-saved register or the frame across the faults
-                for (int i = 0; i < 200; ++i)
-                    try
+                S::CallWithSeTranslation(
+                    [&]
                     {
-                        total += Faults::Divide(i, i % 5);
-                    }
-                    catch (const S::SWin32Exception& e)
-                    {
-                        total -= e.Unsigned() == 0xC0000094u ? i : 1000000;
-                    }
+                        for (int i = 0; i < 200; ++i)
+                            try
+                            {
+                                total += Faults::Divide(i, i % 5);
+                            }
+                            catch (const S::SWin32Exception& e)
+                            {
+                                total -= e.Unsigned() == 0xC0000094u ? i : 1000000;
+                            }
+                    });
                 EXPECT_EQ(total, expected);
+                S::SetSeTranslator(nullptr);
             });
 }

@@ -3,6 +3,7 @@
 #include "library/diagnostics/Log.h"
 #include "library/diagnostics/SSeTranslator.h"
 #include "library/diagnostics/SWin32Exception.h"
+#include "library/system/SModule.h"
 #include "library/system/process/SCaughtException.h"
 
 #include <process.h>
@@ -33,9 +34,6 @@ void CopyPurpose(wchar_t (&out)[SThread::MaxPurposeLength + 1], const wchar_t* p
     out[SThread::MaxPurposeLength] = L'\0';
 }
 
-// The translator that was in force before the start wrapper installed its own.
-thread_local SSeTranslatorFunction t_PreviousTranslator = nullptr;
-
 // What NtQueryInformationThread returns for ThreadBasicInformation (48 bytes on x64).
 struct ThreadBasicInformation
 {
@@ -52,11 +50,16 @@ static_assert(sizeof(ThreadBasicInformation) == 48);
 using NtQueryInformationThreadFunction = LONG(NTAPI*)(HANDLE thread, int informationClass, void* information,
                                                       ULONG length, ULONG* returnedLength);
 
-struct LibraryDeleter
+// A reference on the module that holds this code, so that a thread started here can finish running
+// it even when its host unloads the module meanwhile.
+SModuleRef ReferenceOwnModule() noexcept
 {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using LoadedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&CopyPurpose),
+                            &module))
+        return nullptr;
+    return SModuleRef(module);
+}
 
 // Null stands for _beginthreadex: an imported function's address is not a constant, and a thread
 // may be created before this module's dynamic initialisers have run.
@@ -76,6 +79,7 @@ struct SThread::StartBlock
     void* parameter = nullptr;
     wchar_t purpose[MaxPurposeLength + 1] = {};
     DWORD parentThreadId = 0;
+    SModuleRef module;
 };
 
 SThread::SThread() noexcept
@@ -209,11 +213,9 @@ DWORD SThread::GetThreadId() const noexcept
                          THREAD_QUERY_INFORMATION, FALSE, 0))
         return 0;
     const SHandle duplicate(rawDuplicate);
-    const LoadedLibrary ntdll(LoadLibraryW(L"ntdll.dll"));
-    if (!ntdll)
-        return 0;
-    const auto query = reinterpret_cast<NtQueryInformationThreadFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(ntdll.get(), "NtQueryInformationThread")));
+    const SModuleRef ntdll = LoadModule(L"ntdll.dll");
+    const auto query =
+        FindModuleFunction<NtQueryInformationThreadFunction>(ntdll.get(), "NtQueryInformationThread");
     if (query == nullptr)
         return 0;
     ThreadBasicInformation information{};
@@ -256,6 +258,11 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
     block->parameter = parameter;
     CopyPurpose(block->purpose, m_Purpose);
     block->parentThreadId = GetCurrentThreadId();
+    block->module = ReferenceOwnModule();
+    if (!block->module)
+        return result = ThreadResult::CreateFailed;
+    // Here, not on the new thread: a crash there must find everything it needs already loaded.
+    SWin32Exception::ArmCrashReporting();
 
     unsigned id = 0;
     const SThreadStarter installed = g_Starter.load();
@@ -301,19 +308,21 @@ void SThread::SetObserver(IThreadObserver* observer)
 unsigned __stdcall SThread::ThreadStart(void* parameter)
 {
     DWORD exitCode = SThreadFailedExitCode;
+    HMODULE module = nullptr;
     {
-        const std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(parameter));
+        std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(parameter));
         LogDebug(L"Thread created. Purpose: %s. Parent thread: %5lu.", block->purpose, block->parentThreadId);
 
         // libstdc++ keeps one terminate handler for the whole process; setting it again per thread
         // keeps it in force whatever another component installed meanwhile.
         std::set_terminate(&SWin32Exception::TerminationHandler);
-        t_PreviousTranslator = SetSeTranslator(&SWin32Exception::ExceptionTranslator);
+        const SSeTranslatorFunction previousTranslator =
+            SetSeTranslator(&SWin32Exception::ExceptionTranslator);
         SWin32Exception::SetThreadStage(ThreadStage);
 
         try
         {
-            exitCode = block->procedure(block->parameter);
+            CallWithSeTranslation([&] { exitCode = block->procedure(block->parameter); });
         }
         catch (...)
         {
@@ -321,11 +330,12 @@ unsigned __stdcall SThread::ThreadStart(void* parameter)
             ReportCaughtException(StartPlace, StartLine);
         }
 
-        SetSeTranslator(t_PreviousTranslator);
+        SetSeTranslator(previousTranslator);
         LogDebug(L"Thread ended with exit code 0x%08x [purpose: %s]", exitCode, block->purpose);
+        module = block->module.release();
     }
-    _endthreadex(exitCode);
-    return exitCode;
+    // The module's last reference may go here, so nothing of it may run afterwards.
+    FreeLibraryAndExitThread(module, exitCode);
 }
 
 } // namespace S

@@ -40,11 +40,89 @@ bool ProcessIsEnding() noexcept
     return query != nullptr && query() != FALSE;
 }
 
+SString TerminatorName(const SString& name)
+{
+    SString derived;
+    derived.Format(L"%s-%s", name.c_str(), L"Terminator");
+    return derived;
+}
+
+// The destroying thread holds the loader lock: a thread that has yet to start cannot, until it lets go.
+bool HoldsLoaderLock() noexcept
+{
+    // The process block's loader lock (gs:0x60 is the process block, the lock's address at 0x110).
+    const unsigned char* peb = nullptr;
+    asm("movq %%gs:0x60, %0" : "=r"(peb));
+    const auto* lock = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + 0x110);
+    return lock != nullptr &&
+           reinterpret_cast<uintptr_t>(lock->OwningThread) == static_cast<uintptr_t>(GetCurrentThreadId());
+}
+
 } // namespace
 
-struct SThreadPool::WorkerStart
+// Everything the workers touch. The pool object and every live worker each hold a reference.
+class SThreadPool::Core : public std::enable_shared_from_this<SThreadPool::Core>
 {
-    SThreadPool* pool = nullptr;
+public:
+    Core(uint32_t maxWorkers, uint32_t extraWorkers, const SString& name, DWORD waitLimitMs,
+         std::unique_ptr<ISemaphore> semaphore, bool withTerminator);
+
+    // The pool object's end: discards the queue, asks every worker to leave and waits for them
+    // where they can run.
+    void Shutdown();
+    SResult Start(SResult& result);
+    SResult Stop(SResult& result, bool discardQueued);
+    void DiscardJobs();
+    SResult PostJob(SResult& result, std::unique_ptr<Job> job);
+    uint32_t GetWorkerCount() const;
+    uint32_t GetQueuedCount() const;
+    SString GetName() const;
+    void SetName(const SString& name);
+    void WaitUntilIdle() const;
+    void WaitUntilNoWorkers() const;
+
+    const uint32_t m_MaxWorkers;
+    const uint32_t m_ExtraWorkers;
+    const DWORD m_WaitLimit;
+    SResult m_Result; // set by the constructor only
+
+private:
+    struct WorkerStart;
+
+    static unsigned __stdcall WorkerEntry(void* start);
+    void WorkerLoop(WorkerStart& start);
+    void WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t index);
+    SResult EnsureWorkersLocked(uint32_t wanted, uint32_t required);
+    SResult CreateWorkersLocked(uint32_t count, uint32_t required);
+    void DiscardQueuedLocked();
+    void RequestWorkersToLeaveLocked();
+    void ReleaseWorkerThread(std::unique_ptr<SThread> thread);
+    // Counts one queued entry; the semaphore is released only for a sleeping worker.
+    void SignalEntry() noexcept;
+    // Claims one counted entry, sleeping on the semaphore for at most the wait limit; the wait's
+    // result (0xA004090D when it timed out).
+    SResult WaitForEntry() noexcept;
+    // Logs the refusal of `operation` when the pool is unusable; true then.
+    bool Refuses(const wchar_t* operation) const;
+
+    std::unique_ptr<SThreadPool> m_pTerminator;
+    mutable SCriticalSection m_Lock;
+    // Guarded by m_Lock for changes; read without it by the polling waits.
+    std::atomic<uint32_t> m_Workers{0};
+    std::atomic<uint32_t> m_Busy{0};
+    // Guarded by m_Lock. Owns the jobs it holds; null entries ask a worker to leave.
+    SListT<Job*> m_Queue;
+    // Guarded by m_Lock.
+    SString m_Name;
+    std::unique_ptr<ISemaphore> m_pSemaphore;
+    // Entries signalled and not yet claimed; negative by the number of workers asleep on the
+    // semaphore.
+    std::atomic<int32_t> m_Signals{0};
+};
+
+struct SThreadPool::Core::WorkerStart
+{
+    std::shared_ptr<Core> core;
     std::unique_ptr<SThread> thread;
     uint32_t index = 0;
 };
@@ -63,8 +141,15 @@ SThreadPool::SThreadPool(uint32_t maxWorkers, uint32_t extraWorkers, const SStri
 
 SThreadPool::SThreadPool(uint32_t maxWorkers, uint32_t extraWorkers, const SString& name, DWORD waitLimitMs,
                          std::unique_ptr<ISemaphore> semaphore, bool withTerminator)
+    : m_pCore(std::make_shared<Core>(maxWorkers, extraWorkers, name, waitLimitMs, std::move(semaphore),
+                                     withTerminator))
+{
+}
+
+SThreadPool::Core::Core(uint32_t maxWorkers, uint32_t extraWorkers, const SString& name, DWORD waitLimitMs,
+                        std::unique_ptr<ISemaphore> semaphore, bool withTerminator)
     : m_MaxWorkers(std::max<uint32_t>(maxWorkers, 1)), m_ExtraWorkers(extraWorkers), m_WaitLimit(waitLimitMs),
-      m_pSemaphore(std::move(semaphore)), m_Name(name)
+      m_Name(name), m_pSemaphore(std::move(semaphore))
 {
     SResult created = SyncResult::CreateFailed;
     if (m_pSemaphore)
@@ -82,30 +167,105 @@ SThreadPool::SThreadPool(uint32_t maxWorkers, uint32_t extraWorkers, const SStri
 
 SThreadPool::~SThreadPool()
 {
+    m_pCore->Shutdown();
+}
+
+void SThreadPool::Core::Shutdown()
+{
     // Once the process is ending its other threads are gone without having said so, and one of them
     // may have died holding the lock: what is left is not touched.
     if (ProcessIsEnding())
         return;
-    if (IsValid())
+    if (m_Result.Succeeded())
     {
         {
             SAutoCriticalSection lock(m_Lock);
-            DiscardQueued();
-            RequestWorkersToLeave();
+            DiscardQueuedLocked();
+            RequestWorkersToLeaveLocked();
         }
-        WaitUntilNoWorkers();
+        // Workers that cannot start before this thread lets go of the loader lock leave later, on
+        // their own reference to this state.
+        if (!HoldsLoaderLock())
+            WaitUntilNoWorkers();
     }
-    m_pTerminator.reset();
 }
 
-SString SThreadPool::TerminatorName(const SString& name)
+SResult SThreadPool::Start(SResult& result)
 {
-    SString derived;
-    derived.Format(L"%s-%s", name.c_str(), L"Terminator");
-    return derived;
+    return m_pCore->Start(result);
 }
 
-bool SThreadPool::Refuses(const wchar_t* operation) const
+SResult SThreadPool::Stop(SResult& result, bool discardQueued)
+{
+    return m_pCore->Stop(result, discardQueued);
+}
+
+void SThreadPool::DiscardJobs()
+{
+    m_pCore->DiscardJobs();
+}
+
+SResult SThreadPool::PostJob(SResult& result, std::unique_ptr<Job> job)
+{
+    return m_pCore->PostJob(result, std::move(job));
+}
+
+DWORD SThreadPool::GetWaitLimit() const noexcept
+{
+    return m_pCore->m_WaitLimit;
+}
+
+uint32_t SThreadPool::GetMaxWorkers() const noexcept
+{
+    return m_pCore->m_MaxWorkers;
+}
+
+uint32_t SThreadPool::GetExtraWorkers() const noexcept
+{
+    return m_pCore->m_ExtraWorkers;
+}
+
+uint32_t SThreadPool::GetWorkerCount() const
+{
+    return m_pCore->GetWorkerCount();
+}
+
+uint32_t SThreadPool::GetQueuedCount() const
+{
+    return m_pCore->GetQueuedCount();
+}
+
+SString SThreadPool::GetName() const
+{
+    return m_pCore->GetName();
+}
+
+void SThreadPool::SetName(const SString& name)
+{
+    m_pCore->SetName(name);
+}
+
+bool SThreadPool::IsValid() const noexcept
+{
+    return m_pCore->m_Result.Code() == 0;
+}
+
+void SThreadPool::WaitUntilIdle() const
+{
+    m_pCore->WaitUntilIdle();
+}
+
+void SThreadPool::WaitUntilNoWorkers() const
+{
+    m_pCore->WaitUntilNoWorkers();
+}
+
+SResult SThreadPool::GetResult() const noexcept
+{
+    return m_pCore->m_Result;
+}
+
+bool SThreadPool::Core::Refuses(const wchar_t* operation) const
 {
     if (m_Result.Succeeded())
         return false;
@@ -114,15 +274,15 @@ bool SThreadPool::Refuses(const wchar_t* operation) const
     return true;
 }
 
-SResult SThreadPool::Start(SResult& result)
+SResult SThreadPool::Core::Start(SResult& result)
 {
     if (Refuses(L"Start"))
         return result = m_Result;
     SAutoCriticalSection lock(m_Lock);
-    return result = EnsureWorkers(m_MaxWorkers, 0);
+    return result = EnsureWorkersLocked(m_MaxWorkers, 0);
 }
 
-SResult SThreadPool::Stop(SResult& result, bool discardQueued)
+SResult SThreadPool::Core::Stop(SResult& result, bool discardQueued)
 {
     if (Refuses(L"Stop"))
         return result = m_Result;
@@ -130,19 +290,19 @@ SResult SThreadPool::Stop(SResult& result, bool discardQueued)
         SAutoCriticalSection lock(m_Lock);
         if (discardQueued)
             DiscardJobs();
-        RequestWorkersToLeave();
+        RequestWorkersToLeaveLocked();
     }
     WaitUntilNoWorkers();
     return result = 0;
 }
 
-void SThreadPool::DiscardJobs()
+void SThreadPool::Core::DiscardJobs()
 {
     SAutoCriticalSection lock(m_Lock);
-    DiscardQueued();
+    DiscardQueuedLocked();
 }
 
-void SThreadPool::DiscardQueued()
+void SThreadPool::Core::DiscardQueuedLocked()
 {
     // Leave requests stay queued, in their order: a Stop in progress still needs them.
     for (unsigned int remaining = m_Queue.GetCount(); remaining > 0; --remaining)
@@ -165,7 +325,7 @@ void SThreadPool::DiscardQueued()
     }
 }
 
-void SThreadPool::RequestWorkersToLeave()
+void SThreadPool::Core::RequestWorkersToLeaveLocked()
 {
     for (uint32_t worker = m_Workers; worker > 0; --worker)
     {
@@ -174,7 +334,7 @@ void SThreadPool::RequestWorkersToLeave()
     }
 }
 
-SResult SThreadPool::PostJob(SResult& result, std::unique_ptr<Job> job)
+SResult SThreadPool::Core::PostJob(SResult& result, std::unique_ptr<Job> job)
 {
     if (Refuses(L"PostJob"))
         return result = m_Result;
@@ -192,31 +352,31 @@ SResult SThreadPool::PostJob(SResult& result, std::unique_ptr<Job> job)
             return result = OutOfMemory;
         }
         job.release(); // the queue owns it now
-        ensured = EnsureWorkers(1, 1);
+        ensured = EnsureWorkersLocked(1, 1);
     }
     SignalEntry();
     return result = ensured;
 }
 
-uint32_t SThreadPool::GetWorkerCount() const
+uint32_t SThreadPool::Core::GetWorkerCount() const
 {
     SAutoCriticalSection lock(m_Lock);
     return m_Workers;
 }
 
-uint32_t SThreadPool::GetQueuedCount() const
+uint32_t SThreadPool::Core::GetQueuedCount() const
 {
     SAutoCriticalSection lock(m_Lock);
     return m_Queue.GetCount();
 }
 
-SString SThreadPool::GetName() const
+SString SThreadPool::Core::GetName() const
 {
     SAutoCriticalSection lock(m_Lock);
     return m_Name;
 }
 
-void SThreadPool::SetName(const SString& name)
+void SThreadPool::Core::SetName(const SString& name)
 {
     SAutoCriticalSection lock(m_Lock);
     m_Name = name;
@@ -224,25 +384,25 @@ void SThreadPool::SetName(const SString& name)
         m_pTerminator->SetName(TerminatorName(m_Name));
 }
 
-void SThreadPool::WaitUntilIdle() const
+void SThreadPool::Core::WaitUntilIdle() const
 {
     while (m_Busy.load(std::memory_order_acquire) != 0)
         SleepEx(PollIntervalMs, FALSE);
 }
 
-void SThreadPool::WaitUntilNoWorkers() const
+void SThreadPool::Core::WaitUntilNoWorkers() const
 {
     while (m_Workers.load(std::memory_order_acquire) != 0)
         SleepEx(PollIntervalMs, FALSE);
 }
 
-SResult SThreadPool::EnsureWorkers(uint32_t wanted, uint32_t required)
+SResult SThreadPool::Core::EnsureWorkersLocked(uint32_t wanted, uint32_t required)
 {
     const uint32_t workers = m_Workers;
     if (workers < m_MaxWorkers)
     {
         const uint32_t room = m_MaxWorkers - workers;
-        return CreateWorkers(std::min(room, wanted), std::min(room, required));
+        return CreateWorkersLocked(std::min(room, wanted), std::min(room, required));
     }
     if (required > 0 && m_ExtraWorkers > 0 && m_Busy >= workers)
     {
@@ -250,7 +410,7 @@ SResult SThreadPool::EnsureWorkers(uint32_t wanted, uint32_t required)
         if (limit > workers)
         {
             const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(limit - workers, required));
-            return CreateWorkers(count, count);
+            return CreateWorkersLocked(count, count);
         }
         if (m_MaxWorkers > 1)
             PoolLog(
@@ -263,7 +423,7 @@ SResult SThreadPool::EnsureWorkers(uint32_t wanted, uint32_t required)
     return 0;
 }
 
-SResult SThreadPool::CreateWorkers(uint32_t count, uint32_t required)
+SResult SThreadPool::Core::CreateWorkersLocked(uint32_t count, uint32_t required)
 {
     uint32_t created = 0;
     uint32_t attempt = 0;
@@ -276,7 +436,7 @@ SResult SThreadPool::CreateWorkers(uint32_t count, uint32_t required)
         {
             purpose.Format(L"Thread_%s_%u", m_Name.c_str(), index);
             start = std::make_unique<WorkerStart>();
-            start->pool = this;
+            start->core = shared_from_this();
             start->thread = std::make_unique<SThread>();
             start->index = index;
         }
@@ -287,7 +447,7 @@ SResult SThreadPool::CreateWorkers(uint32_t count, uint32_t required)
         if (start)
         {
             SResult ignored;
-            start->thread->Create(ignored, purpose.c_str(), &SThreadPool::WorkerEntry, start.get(),
+            start->thread->Create(ignored, purpose.c_str(), &SThreadPool::Core::WorkerEntry, start.get(),
                                   CREATE_SUSPENDED);
         }
         SResult failure;
@@ -336,7 +496,7 @@ SResult SThreadPool::CreateWorkers(uint32_t count, uint32_t required)
     return 0;
 }
 
-void SThreadPool::SignalEntry() noexcept
+void SThreadPool::Core::SignalEntry() noexcept
 {
     if (m_Signals.fetch_add(1, std::memory_order_release) < 0)
     {
@@ -345,7 +505,7 @@ void SThreadPool::SignalEntry() noexcept
     }
 }
 
-SResult SThreadPool::WaitForEntry() noexcept
+SResult SThreadPool::Core::WaitForEntry() noexcept
 {
     // A worker that finds no entry spins a little before it sleeps: a job posted meanwhile then
     // costs no kernel call on either side.
@@ -376,14 +536,15 @@ SResult SThreadPool::WaitForEntry() noexcept
     return m_pSemaphore->Wait(taken, false, INFINITE);
 }
 
-unsigned __stdcall SThreadPool::WorkerEntry(void* parameter)
+unsigned __stdcall SThreadPool::Core::WorkerEntry(void* parameter)
 {
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-    start->pool->WorkerLoop(*start);
+    Core& core = *start->core;
+    core.WorkerLoop(*start);
     return 0;
 }
 
-void SThreadPool::WorkerLoop(WorkerStart& start)
+void SThreadPool::Core::WorkerLoop(WorkerStart& start)
 {
     for (;;)
     {
@@ -405,16 +566,16 @@ void SThreadPool::WorkerLoop(WorkerStart& start)
     }
 
     SAutoCriticalSection lock(m_Lock);
-    // The thread object goes before the worker stops counting: once the count drops the pool may
-    // be destroyed at any moment, and this worker must not touch it any more.
+    // The thread object goes before the worker stops counting: once the count drops the pool object
+    // may be destroyed at any moment (this state lives on until the worker lets go of it).
     ReleaseWorkerThread(std::move(start.thread));
     --m_Workers;
     const unsigned int queued = m_Queue.GetCount();
     if (m_Workers == 0 && queued > 0)
-        EnsureWorkers(queued, 1);
+        EnsureWorkersLocked(queued, 1);
 }
 
-void SThreadPool::WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t index)
+void SThreadPool::Core::WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t index)
 {
     try
     {
@@ -439,7 +600,7 @@ void SThreadPool::WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t index)
     --m_Busy;
 }
 
-void SThreadPool::ReleaseWorkerThread(std::unique_ptr<SThread> thread)
+void SThreadPool::Core::ReleaseWorkerThread(std::unique_ptr<SThread> thread)
 {
     if (m_pTerminator)
     {

@@ -9,8 +9,11 @@
 // and PostJob with its stored code and logs the refusal. A job handed to a refused PostJob is
 // destroyed unrun; a job queued by a PostJob whose worker creation failed stays queued.
 //
-// Unloading a module that holds a pool with live workers waits for the workers to leave; when the
-// process is already ending (its other threads are gone) the pool does not wait.
+// Every worker keeps the module that holds this code loaded until it has left it, so a module's
+// static pool is destroyed only once its workers are gone. Destruction waits for live workers to
+// leave, except where they could never run: when the process is ending (its other threads are gone)
+// or the destroying thread holds the loader lock (a new thread cannot start without it). The workers
+// then finish on their own, on state that outlives the pool object.
 #pragma once
 
 #include "library/diagnostics/SResult.h"
@@ -22,7 +25,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -96,59 +98,28 @@ public:
     // Queues the job and makes sure a worker will run it: 0xA0040B09 for no job, a worker
     // creation failure (0xA0040B05, 0xA0040B06) when no worker could be made.
     virtual SResult PostJob(SResult& result, std::unique_ptr<Job> job);
-    virtual DWORD GetWaitLimit() const noexcept { return m_WaitLimit; }
-    virtual uint32_t GetMaxWorkers() const noexcept { return m_MaxWorkers; }
-    virtual uint32_t GetExtraWorkers() const noexcept { return m_ExtraWorkers; }
+    virtual DWORD GetWaitLimit() const noexcept;
+    virtual uint32_t GetMaxWorkers() const noexcept;
+    virtual uint32_t GetExtraWorkers() const noexcept;
     virtual uint32_t GetWorkerCount() const;
     // Queued entries, leave requests included.
     virtual uint32_t GetQueuedCount() const;
     virtual SString GetName() const;
     virtual void SetName(const SString& name);
-    virtual bool IsValid() const noexcept { return m_Result.Code() == 0; }
+    virtual bool IsValid() const noexcept;
     // Returns once no worker runs a job (polling every 50 ms).
     virtual void WaitUntilIdle() const;
     // Returns once no worker is left (polling every 50 ms).
     virtual void WaitUntilNoWorkers() const;
 
     // The code of a failed construction, 0 for a usable pool.
-    SResult GetResult() const noexcept { return m_Result; }
+    SResult GetResult() const noexcept;
 
 private:
-    struct WorkerStart;
-
-    static unsigned __stdcall WorkerEntry(void* start);
-    void WorkerLoop(WorkerStart& start);
-    void WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t index);
-    // The next three are called with the lock held.
-    SResult EnsureWorkers(uint32_t wanted, uint32_t required);
-    SResult CreateWorkers(uint32_t count, uint32_t required);
-    void DiscardQueued();
-    void RequestWorkersToLeave();
-    void ReleaseWorkerThread(std::unique_ptr<SThread> thread);
-    // Counts one queued entry; the semaphore is released only for a sleeping worker.
-    void SignalEntry() noexcept;
-    // Claims one counted entry, sleeping on the semaphore for at most the wait limit; the wait's
-    // result (0xA004090D when it timed out).
-    SResult WaitForEntry() noexcept;
-    // Logs the refusal of `operation` when the pool is unusable; true then.
-    bool Refuses(const wchar_t* operation) const;
-    static SString TerminatorName(const SString& name);
-
-    std::unique_ptr<SThreadPool> m_pTerminator;
-    std::atomic<uint32_t> m_Workers{0};
-    std::atomic<uint32_t> m_Busy{0};
-    uint32_t m_MaxWorkers;
-    uint32_t m_ExtraWorkers;
-    DWORD m_WaitLimit;
-    // Owns the jobs it holds; null entries ask a worker to leave.
-    SListT<Job*> m_Queue;
-    mutable SCriticalSection m_Lock;
-    std::unique_ptr<ISemaphore> m_pSemaphore;
-    // Entries signalled and not yet claimed; negative by the number of workers asleep on the
-    // semaphore.
-    std::atomic<int32_t> m_Signals{0};
-    SResult m_Result;
-    SString m_Name;
+    class Core;
+    // Shared with every worker: the queue, the lock and the semaphore stay alive until the last
+    // worker has left, even when the pool object is gone first.
+    std::shared_ptr<Core> m_pCore;
 };
 
 } // namespace S

@@ -47,7 +47,7 @@ void Crash(const char* place, uint32_t line, bool withDump)
     S::SWin32Exception::SetThreadStage(L"TST");
     try
     {
-        Faults::WriteTo(reinterpret_cast<int*>(0x10));
+        S::CallWithSeTranslation([] { Faults::WriteTo(reinterpret_cast<int*>(0x10)); });
     }
     catch (const S::SWin32Exception& e)
     {
@@ -92,6 +92,7 @@ int wmain(int argc, wchar_t** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     AddVectoredExceptionHandler(1, &CopyDebugOutput);
+    S::SWin32Exception::ArmCrashReporting();
     const bool dump = argc > 1 && std::wstring(argv[1]) == L"dump";
     const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
     Out("bracket=[PID=%lu, TID=%lu]\nids=Pid: 0x%08lx. Tid: 0x%08lx\n", pid, tid, pid, tid);
