@@ -124,36 +124,6 @@ ThreadState* CurrentThreadState() noexcept
     return state;
 }
 
-// The fiber-local slot, whose callback gives a thread's record back when the thread ends; made on
-// first use and freed when the module unloads.
-class Machinery
-{
-public:
-    Machinery() noexcept
-    {
-        const DWORD slot = FlsAlloc(&ReleaseThreadState);
-        if (slot == FLS_OUT_OF_INDEXES)
-        {
-            m_Result = HResultFromWin32(GetLastError());
-            return;
-        }
-        g_Slot.store(slot, std::memory_order_release);
-    }
-    ~Machinery()
-    {
-        const DWORD slot = g_Slot.exchange(FLS_OUT_OF_INDEXES);
-        if (slot != FLS_OUT_OF_INDEXES)
-            FlsFree(slot);
-    }
-    Machinery(const Machinery&) = delete;
-    Machinery& operator=(const Machinery&) = delete;
-
-    SResult Result() const noexcept { return m_Result; }
-
-private:
-    SResult m_Result;
-};
-
 // A stack overflow is reported on this reserve stack; one thread at a time, and only once, since the
 // process ends afterwards.
 constexpr size_t kReserveStackBytes = 512 * 1024;
@@ -190,6 +160,55 @@ EXCEPTION_DISPOSITION RedirectToOverflowReport(const EXCEPTION_RECORD& record, C
     context.Rip = reinterpret_cast<DWORD64>(&ReportStackOverflow);
     return ExceptionContinueExecution;
 }
+
+// An overflow never reaches the translation frame: walking thousands of frames needs more stack than
+// the exhausted one has left. So this one code is taken first, and only on translating threads.
+LONG CALLBACK TakeStackOverflow(EXCEPTION_POINTERS* pointers) noexcept
+{
+    if (pointers->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const ThreadState* state = CurrentThreadState();
+    if (state == nullptr || state->translator == nullptr)
+        return EXCEPTION_CONTINUE_SEARCH;
+    return RedirectToOverflowReport(*pointers->ExceptionRecord, *pointers->ContextRecord) ==
+                   ExceptionContinueExecution
+               ? EXCEPTION_CONTINUE_EXECUTION
+               : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The fiber-local slot, whose callback gives a thread's record back when the thread ends, and the
+// overflow handler; made on first use and removed when the module unloads.
+class Machinery
+{
+public:
+    Machinery() noexcept
+    {
+        const DWORD slot = FlsAlloc(&ReleaseThreadState);
+        if (slot == FLS_OUT_OF_INDEXES)
+        {
+            m_Result = HResultFromWin32(GetLastError());
+            return;
+        }
+        g_Slot.store(slot, std::memory_order_release);
+        m_OverflowHandler = AddVectoredExceptionHandler(1, &TakeStackOverflow);
+    }
+    ~Machinery()
+    {
+        if (m_OverflowHandler != nullptr)
+            RemoveVectoredExceptionHandler(m_OverflowHandler);
+        const DWORD slot = g_Slot.exchange(FLS_OUT_OF_INDEXES);
+        if (slot != FLS_OUT_OF_INDEXES)
+            FlsFree(slot);
+    }
+    Machinery(const Machinery&) = delete;
+    Machinery& operator=(const Machinery&) = delete;
+
+    SResult Result() const noexcept { return m_Result; }
+
+private:
+    SResult m_Result;
+    void* m_OverflowHandler = nullptr;
+};
 
 } // namespace
 
@@ -258,8 +277,6 @@ extern "C" EXCEPTION_DISPOSITION S_SeTranslationFrameHandler(EXCEPTION_RECORD* r
     S::ThreadState* state = S::CurrentThreadState();
     if (state == nullptr || state->translator == nullptr)
         return ExceptionContinueSearch;
-    if (record->ExceptionCode == EXCEPTION_STACK_OVERFLOW)
-        return S::RedirectToOverflowReport(*record, *context);
 
     state->record = *record;
     state->record.ExceptionRecord = nullptr;

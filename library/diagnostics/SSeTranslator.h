@@ -13,9 +13,10 @@
 // compiled with -fnon-call-exceptions has unwind entries for faulting instructions; a fault elsewhere
 // ends in std::terminate, as does a translator that returns.
 //
-// A stack overflow cannot be thrown on the exhausted stack: on a thread with a translator it is
-// reported as a crash (SWin32Exception::TopLevelExceptionHandler, on a reserve stack) and the process
-// ends with the exception's code, as it would without the library.
+// A stack overflow cannot be thrown on the exhausted stack: on a thread with a translator it is taken
+// before any other handler (the only exception taken so) and reported as a crash
+// (SWin32Exception::TopLevelExceptionHandler, on a reserve stack) and the process ends with the exception's
+// code, as it would without the library.
 //
 // Failure contract: SetSeTranslator's result holds the failure when the thread cannot take part
 // (every per-thread record is in use, or the fiber-local slot cannot be made); the thread keeps its

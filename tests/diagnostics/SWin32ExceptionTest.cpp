@@ -164,3 +164,45 @@ TEST(SSeTranslator, IsPerThreadAndConcurrentThreadsFaultManyTimesAndKeepTheirVal
                 S::SetSeTranslator(nullptr);
             });
 }
+
+// Only faults and errors are translated: a foreign runtime's C++ exception and informational codes go on
+// to whoever handles them (here the last-chance filter, which lets the raise return).
+TEST(SSeTranslator, LeavesForeignCxxExceptionsAndInformationalCodesToOthers)
+{
+    static std::vector<DWORD> passedOn;
+    const LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(
+        [](EXCEPTION_POINTERS* pointers) -> LONG
+        {
+            passedOn.push_back(pointers->ExceptionRecord->ExceptionCode);
+            return EXCEPTION_CONTINUE_EXECUTION;
+        });
+    const std::pair<DWORD, std::string> cases[] = {
+        {0xE06D7363u, "passed on"},       {0x40010006u, "passed on"},
+        {0x40000015u, "passed on"},       {0x00000001u, "passed on"},
+        {0xC0000094u, "SWin32Exception"}, {0xC0000005u, "SWin32AccessViolation"},
+        {0xE0401234u, "SWin32Exception"}, {0x80000002u, "SWin32Exception"},
+    };
+    std::thread(
+        [&]
+        {
+            S::SetSeTranslator(&S::SWin32Exception::ExceptionTranslator);
+            for (const auto& [code, expected] : cases)
+            {
+                passedOn.clear();
+                std::string seen;
+                try
+                {
+                    S::CallWithSeTranslation([code] { RaiseException(code, 0, 0, nullptr); });
+                    seen = passedOn == std::vector<DWORD>{code} ? "passed on" : "lost";
+                }
+                catch (const S::SWin32Exception& e)
+                {
+                    seen = e.GetClassName();
+                }
+                EXPECT_EQ(seen, expected) << std::hex << code;
+            }
+            S::SetSeTranslator(nullptr);
+        })
+        .join();
+    SetUnhandledExceptionFilter(previous);
+}

@@ -13,28 +13,47 @@ namespace
 
 const std::wstring Child = STest::BinFolder() + L"process_child.exe";
 
-} // namespace
-
 // The child runs from a folder of its own, so that the reports it writes beside itself can be read
-// and removed.
-TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
+// (their contents by extension) and removed.
+struct FolderRun
 {
-    const auto folder =
-        std::filesystem::temp_directory_path() / (L"process-tests-" + std::to_wstring(GetCurrentProcessId()));
+    STest::ProcessResult run;
+    std::map<std::wstring, std::vector<std::string>> files;
+};
+
+FolderRun RunInOwnFolder(const std::wstring& mode)
+{
+    const auto folder = std::filesystem::temp_directory_path() /
+                        (L"process-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" + mode);
     std::error_code ignored; // a killed run may have left a folder of this name
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(Child, folder / L"child.exe");
-    const STest::ProcessResult run =
-        STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" crashes", 300'000);
-    std::map<std::wstring, std::vector<std::string>> files; // the contents by extension
+    FolderRun result{
+        STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" " + mode, 300'000), {}};
     for (const auto& entry : std::filesystem::directory_iterator(folder))
     {
         std::ifstream file(entry.path(), std::ios::binary);
-        files[entry.path().extension()].emplace_back(std::istreambuf_iterator<char>(file),
-                                                     std::istreambuf_iterator<char>());
+        result.files[entry.path().extension()].emplace_back(std::istreambuf_iterator<char>(file),
+                                                            std::istreambuf_iterator<char>());
     }
     std::filesystem::remove_all(folder, ignored);
+    return result;
+}
+
+std::wstring Reports(const std::vector<std::string>& texts)
+{
+    std::wstring reports;
+    for (const std::string& text : texts)
+        reports.append(reinterpret_cast<const wchar_t*>(text.data()), text.size() / 2);
+    return reports;
+}
+
+} // namespace
+
+TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
+{
+    auto [run, files] = RunInOwnFolder(L"crashes");
     ASSERT_EQ(run.exitCode, 0u) << run.output;
 
     // Threads that fail by an access violation, an SException and anything else end with 0x80004005;
@@ -52,9 +71,7 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
 
     // A text report (UTF-16) per failure, a minidump per access violation.
     ASSERT_EQ(files[L".txt"].size(), 6u);
-    std::wstring reports;
-    for (const std::string& text : files[L".txt"])
-        reports.append(reinterpret_cast<const wchar_t*>(text.data()), text.size() / 2);
+    const std::wstring reports = Reports(files[L".txt"]);
     const std::pair<std::wstring, size_t> parts[] = {
         {L"Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart.", 1},
         {L"Exception 0xa0041234 (SException), line 77: custom failure.", 1},
@@ -86,4 +103,26 @@ TEST(ChildProcess, ProcessEndsWhileAModulePoolHasABusyWorker)
     // 7 is the code the child ends with; a pool that waited for its dead worker would hang the exit.
     const std::wstring dll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
     EXPECT_EQ(STest::RunProcess(STest::Quote(Child) + L" exit-with-worker " + dll).exitCode, 7u);
+}
+
+// The exhausted stack cannot carry a throw: the overflow is reported from a reserve stack and the
+// process ends with its code, as it would without the library.
+TEST(ChildProcess, StackOverflowOnALibraryThreadEndsInTheCrashReports)
+{
+    auto [run, files] = RunInOwnFolder(L"overflow");
+    EXPECT_EQ(run.exitCode, 0xC00000FDu) << run.output;
+    ASSERT_EQ(files[L".txt"].size(), 1u);
+    EXPECT_NE(Reports(files[L".txt"]).find(L"(STACK_OVERFLOW)"), std::wstring::npos);
+    EXPECT_EQ(files[L".dmp"].size(), 1u);
+}
+
+// Hosts may unload the agent (or a module with a pool) right after it started work on a thread of its
+// own, and pools may be destroyed while workers leave: no crash, no hang, every module really unloaded.
+TEST(ChildProcess, UnloadingRightAfterWorkStartsNeitherCrashesNorHangs)
+{
+    const std::wstring agent = STest::Quote(STest::BinFolder() + L"Lumerelx64.dll");
+    const std::wstring poolDll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
+    const STest::ProcessResult run =
+        STest::RunProcess(STest::Quote(Child) + L" unload-loops " + agent + L" " + poolDll, 240'000);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
 }

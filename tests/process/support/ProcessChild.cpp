@@ -4,10 +4,18 @@
 //                          then failing jobs and a good one on a pool's single worker
 //   dll-threads <dll>      fails unless loading and unloading the DLL leaves the thread count alone
 //   exit-with-worker <dll> ends the process with code 7 while the DLL's pool has a worker in a job
+//   overflow               an SThread overflows its stack
+//   unload-loops <agent> <pool dll>
+//                          100 rounds each: the agent loaded with asynchronous work and unloaded at
+//                          once; the pool DLL given a job and unloaded at once; a pool destroyed
+//                          while its workers time out; and once, a pool destroyed inside an attach
 #include "process/ThreadTestSupport.h"
 
 #include "library/diagnostics/SException.h"
+#include "library/system/SModule.h"
 #include "library/system/process/SThread.h"
+#include "startup/Handoff.h"
+#include "startup/ProductLocations.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -102,6 +110,88 @@ int ExitWithWorker(const wchar_t* dll)
     ExitProcess(7);
 }
 
+// Deep enough for any stack: the limit only keeps the compiler from calling the recursion endless.
+[[gnu::noipa]] unsigned Recurse(unsigned depth)
+{
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    return depth == 0xFFFFFFFFu ? 0 : Recurse(depth + 1) + frame[0];
+}
+
+int Overflow()
+{
+    S::SThread thread;
+    S::SResult result;
+    thread.Create(
+        result, L"overflow", [](void*) -> unsigned { return Recurse(0); }, nullptr);
+    thread.Wait(result, false, 120'000);
+    return 98; // the process should have ended with the overflow's code
+}
+
+std::wstring HandoffPath()
+{
+    return S::GetHandoffKeyLocation().path.c_str();
+}
+
+bool SetHandoff(const wchar_t* name, const wchar_t* value)
+{
+    const std::wstring valueName = S::HandoffValueName(GetCurrentProcessId(), S::SString(name)).c_str();
+    return RegSetKeyValueW(HKEY_CURRENT_USER, HandoffPath().c_str(), valueName.c_str(), REG_SZ, value,
+                           static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool HandoffExists(const wchar_t* name)
+{
+    const std::wstring valueName = S::HandoffValueName(GetCurrentProcessId(), S::SString(name)).c_str();
+    return RegGetValueW(HKEY_CURRENT_USER, HandoffPath().c_str(), valueName.c_str(), RRF_RT_ANY, nullptr,
+                        nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool Unloaded(const wchar_t* dll)
+{
+    return ThreadTest::WaitUntil([dll] { return GetModuleHandleW(dll) == nullptr; });
+}
+
+int UnloadLoops(const wchar_t* agent, const wchar_t* poolDll)
+{
+    // A pool destroyed under the loader lock must not wait for the worker it just made.
+    SetEnvironmentVariableW(L"LUMERELX_POOL_IN_ATTACH", L"1");
+    const HMODULE inAttach = LoadLibraryW(poolDll);
+    SetEnvironmentVariableW(L"LUMERELX_POOL_IN_ATTACH", nullptr);
+    if (inAttach == nullptr || !FreeLibrary(inAttach) || !Unloaded(poolDll))
+        return 110;
+
+    for (int round = 0; round < 100; ++round)
+    {
+        if (!SetHandoff(L"Asynchronous", L"TRUE") || !SetHandoff(L"SessionId", L"1") ||
+            !SetHandoff(L"AppId", L"{unload-loop}"))
+            return 111;
+        const HMODULE module = LoadLibraryW(agent);
+        if (module == nullptr || !FreeLibrary(module) || !Unloaded(agent))
+            return std::printf("agent round %d\n", round), 112;
+        // The start-up thread ran to its end although the host let go of the module at once.
+        if (HandoffExists(L"SessionId") || HandoffExists(L"AppId"))
+            return 113;
+    }
+    for (int round = 0; round < 100; ++round)
+    {
+        const HMODULE module = LoadLibraryW(poolDll);
+        const auto post = S::FindModuleFunction<int (*)()>(module, "PostQuickJob");
+        if (post == nullptr || post() != 0 || !FreeLibrary(module) || !Unloaded(poolDll))
+            return std::printf("pool round %d\n", round), 114;
+    }
+    for (int round = 0; round < 100; ++round)
+    {
+        auto pool = std::make_unique<S::SThreadPool>(2, 0, L"leaving", 1);
+        S::SResult result;
+        for (int job = 0; job < 3; ++job)
+            pool->PostJob(result, ThreadTest::MakeJob([] {}));
+        Sleep(round % 3);
+        pool.reset();
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -114,5 +204,9 @@ int wmain(int argc, wchar_t** argv)
         return Threads(), PoolFaults(), 0;
     if (mode == L"dll-threads" && argc > 2)
         return DllThreads(argv[2]);
+    if (mode == L"overflow")
+        return Overflow();
+    if (mode == L"unload-loops" && argc > 3)
+        return UnloadLoops(argv[2], argv[3]);
     return mode == L"exit-with-worker" && argc > 2 ? ExitWithWorker(argv[2]) : 99;
 }
