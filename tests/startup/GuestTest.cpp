@@ -20,7 +20,8 @@ std::wstring ReadString(const std::wstring& path, const wchar_t* name)
 {
     wchar_t text[64] = {};
     DWORD size = sizeof(text);
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
         return L"(none)";
     return text;
 }
@@ -70,7 +71,8 @@ TEST(Guest, AProviderThatHandlesItsOwnFaultsLeavesTheFontsAdded)
         RegDeleteKeyValueW(HKEY_CURRENT_USER, answers.Path().c_str(), L"Answers");
         const STest::ProcessResult result = STest::RunProcess(command);
         EXPECT_EQ(result.exitCode, 0u) << result.output;
-        EXPECT_NE(result.output.find("font \"Lumerelx Test One\": visible"), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find("font \"Lumerelx Test One\": visible"), std::string::npos)
+            << result.output;
         EXPECT_EQ(ReadString(answers.Path(), L"Answers"), L"1|0");
     }
 

@@ -17,7 +17,7 @@ int wmain(int argc, wchar_t** argv)
         std::swprintf(value, 64, L"%08x-%ls", GetCurrentProcessId(), name);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, argv[2], value);
     }
-    const wchar_t* const watched[] = {L"shell32.dll", L"ole32.dll", L"dbghelp.dll",
+    const wchar_t* const watched[] = {L"shell32.dll", L"ole32.dll",   L"dbghelp.dll",
                                       L"wer.dll",     L"userenv.dll", L"mpr.dll"};
     const auto loaded = [&]
     {
