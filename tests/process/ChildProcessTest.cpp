@@ -123,6 +123,6 @@ TEST(ChildProcess, UnloadingRightAfterWorkStartsNeitherCrashesNorHangs)
     const std::wstring agent = STest::Quote(STest::BinFolder() + L"Lumerelx64.dll");
     const std::wstring poolDll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
     const STest::ProcessResult run =
-        STest::RunProcess(STest::Quote(Child) + L" unload-loops " + agent + L" " + poolDll, 240'000);
+        STest::RunProcess(STest::Quote(Child) + L" unload-loops " + agent + L" " + poolDll, 120'000);
     EXPECT_EQ(run.exitCode, 0u) << run.output;
 }

@@ -124,11 +124,10 @@ SResult SRegKey::Create(REGSAM access, DWORD /*ignoredOptions*/)
 
 SResult SRegKey::QueryString(const wchar_t* valueName, SString& out, const wchar_t* defaultText) const
 {
-    if (m_IsOpen == 0)
-        return TranslateRegistryError(ERROR_INVALID_HANDLE, kResultRegistryValueNotFound);
-
+    // A key that is not open fails its size query like any other, and so gets the default.
     DWORD size = 0;
-    LSTATUS error = RegQueryValueExW(m_Handle, valueName, nullptr, nullptr, nullptr, &size);
+    LSTATUS error = m_IsOpen != 0 ? RegQueryValueExW(m_Handle, valueName, nullptr, nullptr, nullptr, &size)
+                                  : ERROR_INVALID_HANDLE;
     if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA)
     {
         if (defaultText != nullptr)

@@ -53,6 +53,10 @@ TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
     {
         EXPECT_EQ(OpenAt(sub), expected) << sub;
         EXPECT_EQ(std::pair(m_Key.IsOpen(), m_Key.GetHandle()), std::pair(false, HKEY{})) << sub;
+        // A key that could not be opened reads as any missing value: the default and success.
+        SString fallback;
+        EXPECT_EQ(m_Key.QueryString(L"v", fallback, L"fallback").Code(), 0) << sub;
+        EXPECT_STREQ(fallback.c_str(), L"fallback");
     }
     ASSERT_EQ(OpenAt().Code(), 0);
     SString out(L"kept");
