@@ -397,7 +397,11 @@ SResult SWin32Exception::GenerateMiniDump(const EXCEPTION_POINTERS* pointers, co
     const SYSTEMTIME stamp = time != nullptr ? *time : CurrentUtcTime();
     SHandle file;
     SReportPath path;
-    const bool created = CreateExceptionFile(stamp, L"dmp", file, &path, result).Succeeded();
+    // Without the dump writer there is nothing to put in a file.
+    const bool armed = g_MiniDumpWriteDump.GetIfResolved() != nullptr;
+    if (!armed)
+        result = kNotArmed;
+    const bool created = armed && CreateExceptionFile(stamp, L"dmp", file, &path, result).Succeeded();
     if (created)
     {
         result = WriteMiniDump(file, pointers);

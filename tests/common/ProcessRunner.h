@@ -66,16 +66,32 @@ inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'0
         CloseHandle(readEnd);
         return result;
     }
+    // The output is read while the process runs, and the wait is bounded even when it hangs with its
+    // output open: a hung child fails the test instead of stopping the suite.
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        result.output.append(buffer, read);
-    CloseHandle(readEnd);
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    for (bool ended = false;;)
     {
-        ADD_FAILURE() << "process did not end in time";
-        TerminateProcess(info.hProcess, 1);
+        DWORD available = 0;
+        const BOOL open = PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);
+        DWORD read = 0;
+        if (open && available > 0 && ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr))
+        {
+            result.output.append(buffer, read);
+            continue;
+        }
+        if (!open || ended)
+            break; // every writer is gone, or the process ended and all it wrote was read
+        ended = WaitForSingleObject(info.hProcess, 2) == WAIT_OBJECT_0;
+        if (!ended && GetTickCount64() > deadline)
+        {
+            ADD_FAILURE() << "process did not end in time";
+            TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, 10'000);
+            ended = true;
+        }
     }
+    CloseHandle(readEnd);
     GetExitCodeProcess(info.hProcess, &result.exitCode);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);

@@ -88,6 +88,8 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
         EXPECT_EQ(found, count) << part;
     }
     EXPECT_EQ(files[L".dmp"].size(), 2u);
+    for (const std::string& dump : files[L".dmp"])
+        EXPECT_EQ(dump.substr(0, 4), "MDMP") << "a written minidump";
 }
 
 TEST(ChildProcess, LoadingAndUnloadingTheAgentMakesNoThread)
@@ -113,7 +115,8 @@ TEST(ChildProcess, StackOverflowOnALibraryThreadEndsInTheCrashReports)
     EXPECT_EQ(run.exitCode, 0xC00000FDu) << run.output;
     ASSERT_EQ(files[L".txt"].size(), 1u);
     EXPECT_NE(Reports(files[L".txt"]).find(L"(STACK_OVERFLOW)"), std::wstring::npos);
-    EXPECT_EQ(files[L".dmp"].size(), 1u);
+    ASSERT_EQ(files[L".dmp"].size(), 1u);
+    EXPECT_EQ(files[L".dmp"][0].substr(0, 4), "MDMP");
 }
 
 // Hosts may unload the agent (or a module with a pool) right after it started work on a thread of its
