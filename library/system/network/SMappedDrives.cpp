@@ -1,5 +1,6 @@
 #include "library/system/network/SMappedDrives.h"
 
+#include "library/system/SModule.h"
 #include "library/system/process/SAutoImpersonate.h"
 
 #include <winnetwk.h>
@@ -17,15 +18,15 @@ constexpr unsigned InitialEnumerationBytes = 16384;
 
 thread_local SMappedDrives* t_CurrentMappedDrives = nullptr;
 
-struct ModuleRelease
-{
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using ModuleHolder = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleRelease>;
+// Mpr is loaded by the first enumeration and stays; it reads the registered network providers at
+// that load only.
+constinit SLazyFunction<decltype(&WNetOpenEnumW)> g_OpenEnum{L"mpr.dll", "WNetOpenEnumW"};
+constinit SLazyFunction<decltype(&WNetEnumResourceW)> g_EnumResource{L"mpr.dll", "WNetEnumResourceW"};
+constinit SLazyFunction<decltype(&WNetCloseEnum)> g_CloseEnum{L"mpr.dll", "WNetCloseEnum"};
 
 struct EnumerationClose
 {
-    void operator()(HANDLE enumeration) const noexcept { WNetCloseEnum(enumeration); }
+    void operator()(HANDLE enumeration) const noexcept { g_CloseEnum.GetIfResolved()(enumeration); }
 };
 using EnumerationHolder = std::unique_ptr<std::remove_pointer_t<HANDLE>, EnumerationClose>;
 
@@ -73,18 +74,15 @@ BOOL SMappedDrives::Refresh(HANDLE token)
     SResult result;
     Resize(result, 0, false);
 
-    // Declared in the reverse order of their release: the enumeration is closed first, then Mpr is
-    // freed and the buffer wiped, and the impersonation ends last.
+    // Declared in the reverse order of their release: the enumeration is closed first, then the
+    // buffer wiped, and the impersonation ends last.
     SAutoImpersonate impersonation;
     impersonation.Impersonate(result, token);
     SBufferT<unsigned char> buffer;
-    const ModuleHolder mpr(LoadLibraryW(L"Mpr.dll"));
-    if (!mpr)
-        return FALSE;
-    const auto openEnum = reinterpret_cast<decltype(&WNetOpenEnumW)>(
-        reinterpret_cast<void*>(GetProcAddress(mpr.get(), "WNetOpenEnumW")));
+    const auto openEnum = g_OpenEnum.Get();
+    const auto enumResource = g_EnumResource.Get();
     HANDLE opened = nullptr;
-    if (openEnum == nullptr ||
+    if (openEnum == nullptr || enumResource == nullptr || g_CloseEnum.Get() == nullptr ||
         openEnum(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &opened) != NO_ERROR)
         return FALSE;
     const EnumerationHolder enumeration(opened);
@@ -95,7 +93,7 @@ BOOL SMappedDrives::Refresh(HANDLE token)
     {
         DWORD count = 1;
         DWORD size = buffer.GetCount();
-        const DWORD error = WNetEnumResourceW(enumeration.get(), &count, buffer.GetData(), &size);
+        const DWORD error = enumResource(enumeration.get(), &count, buffer.GetData(), &size);
         if (error == ERROR_NO_MORE_ITEMS)
             return TRUE;
         if (error == ERROR_MORE_DATA)

@@ -1,6 +1,7 @@
 // Mapped network drives: the user's connected disk drives as the network providers list them
 // (SMappedDrives of SMappedDrive entries), and the rewriting of mapped drive letters inside a text
-// into the network paths they stand for (TranslateMappedDrives).
+// into the network paths they stand for (TranslateMappedDrives). Mpr is loaded by the first
+// enumeration, never earlier, and stays loaded.
 // Thread-safety: a list is used by one thread at a time. The current-list slot is per thread, and
 // each translation without a current list builds a list of its own, so threads never share one.
 #pragma once

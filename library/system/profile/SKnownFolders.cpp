@@ -4,13 +4,11 @@
 #include "library/system/SHandle.h"
 #include "library/system/file/SFile.h"
 #include "library/system/process/SAutoImpersonate.h"
+#include "library/system/profile/ProfileSource.h"
 #include "library/system/profile/SFolderTable.h"
 #include "library/system/profile/SUserEnvironment.h"
 
 #include <shlobj.h>
-#include <userenv.h>
-
-#include <atomic>
 
 namespace S
 {
@@ -26,30 +24,9 @@ constexpr unsigned QuickLaunchIndex = 72;
 constexpr unsigned ProgramFilesX64Index = 43;
 constexpr unsigned ProgramFilesCommonX64Index = 44;
 
-using KnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
-
 void TraceFolderMessage(const wchar_t* format, SResult result, DWORD error) noexcept
 {
     Log(SLogContext{L"KnownFolders", SLogLevel::Trace, SLogType::None, 0, 0, 0}, &result, format, error);
-}
-
-HMODULE Shell32() noexcept
-{
-    static const HMODULE module = LoadLibraryW(L"shell32.dll");
-    return module;
-}
-
-KnownFolderPathFunction KnownFolderPathEntry() noexcept
-{
-    static std::atomic<KnownFolderPathFunction> cached{nullptr};
-    KnownFolderPathFunction entry = cached.load(std::memory_order_relaxed);
-    if (entry == nullptr && Shell32() != nullptr)
-    {
-        entry = reinterpret_cast<KnownFolderPathFunction>(
-            reinterpret_cast<void*>(GetProcAddress(Shell32(), "SHGetKnownFolderPath")));
-        cached.store(entry, std::memory_order_relaxed);
-    }
-    return entry;
 }
 
 bool RunsUnderWow64() noexcept
@@ -67,58 +44,13 @@ bool IsNullGuid(const GUID& id) noexcept
     return IsEqualGUID(id, GUID_NULL) != FALSE;
 }
 
-struct TaskMemory
-{
-    PWSTR text = nullptr;
-    TaskMemory() = default;
-    TaskMemory(const TaskMemory&) = delete;
-    TaskMemory& operator=(const TaskMemory&) = delete;
-    ~TaskMemory() { Free(); }
-    void Free() noexcept
-    {
-        CoTaskMemFree(text);
-        text = nullptr;
-    }
-};
-
-HRESULT CallKnownFolderPath(KnownFolderPathFunction entry, const GUID& id, DWORD flags, HANDLE token,
-                            TaskMemory& out)
-{
-    out.Free();
-    return entry(id, flags, token, &out.text);
-}
-
-// SHGetFolderPathW into the output's own storage.
-HRESULT CallFolderPath(int csidl, HANDLE token, DWORD type, SString& path)
-{
-    const HRESULT result = SHGetFolderPathW(nullptr, csidl, token, type, path.GetBuffer(MAX_PATH));
-    path.ReleaseBuffer();
-    return result;
-}
-
 // The current path, or on any failure the default path.
-SResult ShellFolderPath(int csidl, HANDLE token, SString& path)
+SResult ShellFolderPath(IProfileSource& source, int csidl, HANDLE token, SString& path)
 {
-    HRESULT result = CallFolderPath(csidl, token, SHGFP_TYPE_CURRENT, path);
-    if (result != S_OK)
-        result = CallFolderPath(csidl, token, SHGFP_TYPE_DEFAULT, path);
-    return TranslateShellResult(result);
-}
-
-SResult DefaultShellFolderPath(int csidl, HANDLE token, SString& path)
-{
-    return TranslateShellResult(CallFolderPath(csidl, token, SHGFP_TYPE_DEFAULT, path));
-}
-
-bool UserProfileDirectory(HANDLE token, SString& path, const wchar_t* failureMessage)
-{
-    DWORD size = MAX_PATH;
-    const BOOL read = GetUserProfileDirectoryW(token, path.GetBuffer(MAX_PATH), &size);
-    const DWORD error = GetLastError();
-    path.ReleaseBuffer(read ? SNpos : 0);
-    if (!read)
-        TraceFolderMessage(failureMessage, kResultProfileUnreadable, error);
-    return read != FALSE;
+    SResult result = source.FolderPath(csidl, token, SHGFP_TYPE_CURRENT, path);
+    if (result != 0)
+        result = source.FolderPath(csidl, token, SHGFP_TYPE_DEFAULT, path);
+    return TranslateShellResult(result.Code());
 }
 
 // The folder that holds the profile directory: trailing separators dropped, then the text up to
@@ -168,8 +100,8 @@ SResult TranslateShellResult(HRESULT result) noexcept
 SResult GetFolderPathForVista(unsigned index, SString& path, HANDLE token)
 {
     path.Clear();
-    const KnownFolderPathFunction entry = KnownFolderPathEntry();
-    if (entry == nullptr)
+    IProfileSource& source = CurrentProfileSource();
+    if (!source.HasKnownFolderLookup())
     {
         TraceFolderMessage(L"GetFolderPathForVista: Failed to load entry point to SHGetKnownFolderPath. "
                            L"Reverting to legacy code to call SHGetFolderPath.\n",
@@ -185,34 +117,22 @@ SResult GetFolderPathForVista(unsigned index, SString& path, HANDLE token)
     if (impersonation.Impersonate(result, token).Failed() && SHandle::IsValid(token))
         return result;
 
-    TaskMemory shellPath;
-    HRESULT shellResult =
-        CallKnownFolderPath(entry, row->KnownFolderId, KnownFolderDontVerify, token, shellPath);
-    result = TranslateShellResult(shellResult);
-    if (shellResult != S_OK)
-    {
-        const bool programFilesX64 = index == ProgramFilesX64Index || index == ProgramFilesCommonX64Index;
-        if (programFilesX64 && RunsUnderWow64())
-        {
-            const wchar_t* variable =
-                index == ProgramFilesX64Index ? L"%ProgramW6432%" : L"%CommonProgramW6432%";
-            SString expanded;
-            if (ExpandEnvironmentForUser(SString(variable), expanded, token) && !expanded.IsEmpty())
-            {
-                path.Assign(expanded);
-                return 0;
-            }
-        }
-        else
-        {
-            shellResult = CallKnownFolderPath(
-                entry, row->KnownFolderId, KnownFolderDontVerify | KnownFolderDefaultPath, token, shellPath);
-            result = TranslateShellResult(shellResult);
-        }
-    }
-    if (shellPath.text != nullptr)
-        path.AssignNative(shellPath.text);
-    return result;
+    result = source.KnownFolderPath(row->KnownFolderId, KnownFolderDontVerify, token, path);
+    if (result == 0)
+        return 0;
+    const bool programFilesX64 = index == ProgramFilesX64Index || index == ProgramFilesCommonX64Index;
+    if (!programFilesX64 || !RunsUnderWow64())
+        return TranslateShellResult(source
+                                        .KnownFolderPath(row->KnownFolderId,
+                                                         KnownFolderDontVerify | KnownFolderDefaultPath,
+                                                         token, path)
+                                        .Code());
+    const wchar_t* variable = index == ProgramFilesX64Index ? L"%ProgramW6432%" : L"%CommonProgramW6432%";
+    SString expanded;
+    if (!ExpandEnvironmentForUser(SString(variable), expanded, token) || expanded.IsEmpty())
+        return TranslateShellResult(result.Code());
+    path.Assign(expanded);
+    return 0;
 }
 
 SResult GetFolderPath(unsigned index, SString& path, HANDLE token)
@@ -233,18 +153,24 @@ SResult GetFolderPath(unsigned index, SString& path, HANDLE token)
         GetShellUserToken(TokenImpersonation, shellToken);
     const HANDLE user = shellToken ? shellToken.Get() : token;
 
+    IProfileSource& source = CurrentProfileSource();
     switch (row->Legacy)
     {
     case SLegacyFolder::Csidl:
-        return ShellFolderPath(row->Csidl, user, path);
+        return ShellFolderPath(source, row->Csidl, user, path);
     case SLegacyFolder::ProfileDirectory:
-        if (!UserProfileDirectory(user, path, L"Failed to get user profile directory path. Error code=%d"))
-            return DefaultShellFolderPath(row->Csidl, user, path);
-        return 0;
     case SLegacyFolder::ProfilesParent:
-        if (!UserProfileDirectory(user, path, L"Failed to get profile directory path. Error code=%d"))
-            return DefaultShellFolderPath(row->Csidl, user, path);
-        KeepParent(path);
+        result = source.UserProfileDirectory(user, path);
+        if (result.Failed())
+        {
+            TraceFolderMessage(row->Legacy == SLegacyFolder::ProfileDirectory
+                                   ? L"Failed to get user profile directory path. Error code=%d"
+                                   : L"Failed to get profile directory path. Error code=%d",
+                               kResultProfileUnreadable, HRESULT_CODE(result.Code()));
+            return TranslateShellResult(source.FolderPath(row->Csidl, user, SHGFP_TYPE_DEFAULT, path).Code());
+        }
+        if (row->Legacy == SLegacyFolder::ProfilesParent)
+            KeepParent(path);
         return 0;
     case SLegacyFolder::Template:
         return ExpandTemplate(row->Template, user, path);

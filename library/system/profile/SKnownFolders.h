@@ -2,8 +2,10 @@
 // SFolderTable.h): through Known Folder IDs (GetFolderPathForVista) or through the legacy CSIDL
 // lookup (GetFolderPath). The token is the user whose folders are wanted; 0 means the caller's own
 // context, and it is handed unchanged to the impersonation (-1 and -2: the interactive user).
-// Thread-safety: any thread may call; the shell module and its entry point are cached for the
-// process on first use.
+// The shell calls go through the profile source (ProfileSource.h): shell32 and ole32 are loaded
+// when a lookup first runs. Without SHGetKnownFolderPath the current lookup answers as the legacy
+// one; without SHGetFolderPathW the legacy lookup gives kResultShellFailed.
+// Thread-safety: any thread may call.
 #pragma once
 
 #include "library/diagnostics/SResult.h"

@@ -2,8 +2,7 @@
 
 #include "library/system/SHandle.h"
 #include "library/system/network/SMappedDrives.h"
-
-#include <userenv.h>
+#include "library/system/profile/ProfileSource.h"
 
 namespace S
 {
@@ -19,42 +18,32 @@ void Release(SBufferT<wchar_t>& buffer) noexcept
     buffer = SBufferT<wchar_t>{};
 }
 
-// Wine answers a buffer that is too small with the size it needs (nonzero) and a cut text instead
-// of failing; a nonzero answer larger than the buffer therefore counts as a buffer too small.
-bool ExpandedIntoBuffer(const SString& source, SBufferT<wchar_t>& buffer, HANDLE token)
+// Doubles the buffer for as long as it is too small.
+void ExpandForToken(IProfileSource& source, const SString& text, SBufferT<wchar_t>& buffer, HANDLE token)
 {
-    const BOOL answer =
-        ExpandEnvironmentStringsForUserW(token, source.c_str(), buffer.GetData(), buffer.GetCount());
-    if (answer != FALSE && static_cast<DWORD>(answer) > buffer.GetCount())
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return answer != FALSE && static_cast<DWORD>(answer) <= buffer.GetCount();
-}
-
-void ExpandForToken(const SString& source, SBufferT<wchar_t>& buffer, HANDLE token)
-{
-    SResult result;
-    while (!ExpandedIntoBuffer(source, buffer, token))
+    for (;;)
     {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.GetCount() > 0x7FFFFFFFu / 2 ||
-            buffer.Resize(result, buffer.GetCount() * 2, false).Failed())
-        {
-            Release(buffer);
+        const SResult answer = source.ExpandForUser(token, text.c_str(), buffer.GetData(), buffer.GetCount());
+        if (answer.Succeeded())
             return;
-        }
+        SResult resized;
+        if (answer != HResultFromWin32(ERROR_INSUFFICIENT_BUFFER) || buffer.GetCount() > 0x7FFFFFFFu / 2 ||
+            buffer.Resize(resized, buffer.GetCount() * 2, false).Failed())
+            return Release(buffer);
     }
 }
 
-void ExpandForProcess(const SString& source, SBufferT<wchar_t>& buffer)
+void ExpandForProcess(IProfileSource& source, const SString& text, SBufferT<wchar_t>& buffer)
 {
-    DWORD needed = ExpandEnvironmentStringsW(source.c_str(), buffer.GetData(), buffer.GetCount());
-    if (needed > buffer.GetCount())
+    DWORD needed = 0;
+    SResult result = source.ExpandForProcess(text.c_str(), buffer.GetData(), buffer.GetCount(), needed);
+    if (result.Succeeded() && needed > buffer.GetCount())
     {
-        SResult result;
         if (buffer.Resize(result, needed + ExtraChars, false).Failed())
             return Release(buffer);
-        needed = ExpandEnvironmentStringsW(source.c_str(), buffer.GetData(), buffer.GetCount());
+        result = source.ExpandForProcess(text.c_str(), buffer.GetData(), buffer.GetCount(), needed);
     }
-    if (needed == 0 || needed > buffer.GetCount())
+    if (result.Failed() || needed == 0 || needed > buffer.GetCount())
         Release(buffer);
 }
 
@@ -70,10 +59,11 @@ BOOL ExpandEnvironmentForUser(const SString& source, SBufferT<wchar_t>& buffer, 
         return FALSE;
 
     const HANDLE userToken = SHandle::IsValid(token) ? token : nullptr;
+    IProfileSource& profileSource = CurrentProfileSource();
     if (userToken != nullptr)
-        ExpandForToken(source, buffer, userToken);
+        ExpandForToken(profileSource, source, buffer, userToken);
     else
-        ExpandForProcess(source, buffer);
+        ExpandForProcess(profileSource, source, buffer);
     if (buffer.GetCount() == 0)
         return FALSE;
     output.AssignNative(buffer.GetData(), wcsnlen(buffer.GetData(), buffer.GetCount()));

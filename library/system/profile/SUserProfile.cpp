@@ -2,20 +2,14 @@
 
 #include "library/system/SHandle.h"
 #include "library/system/process/SSecurityIdentity.h"
+#include "library/system/profile/ProfileSource.h"
 #include "library/utility/SBuffer.h"
-
-#include <userenv.h>
-
-#include <cwchar>
-#include <string_view>
 
 namespace S
 {
 
 namespace
 {
-
-constexpr DWORD ProfileDirectoryChars = MAX_PATH;
 
 SHandle OpenCallerToken()
 {
@@ -77,16 +71,12 @@ BOOL GetCurrentUserProfile(SString& accountName, SString& profileName, SString& 
         !LookupAccountName(token.Get(), accountName))
         return FALSE;
 
-    wchar_t directory[ProfileDirectoryChars] = {};
-    DWORD size = ProfileDirectoryChars;
-    if (!GetUserProfileDirectoryW(token.Get(), directory, &size) || size == 0)
+    SString directory;
+    if (CurrentProfileSource().UserProfileDirectory(token.Get(), directory).Failed())
         return FALSE;
-
-    const std::wstring_view text(directory,
-                                 std::min<size_t>(size - 1, wcsnlen(directory, ProfileDirectoryChars)));
-    const size_t separator = text.rfind(L'\\');
-    if (separator != std::wstring_view::npos)
-        profileName.AssignNative(text.data() + separator + 1, text.size() - separator - 1);
+    const size_t separator = directory.ReverseFind(L'\\');
+    if (separator != SNpos)
+        profileName.AssignNative(directory.c_str() + separator + 1, directory.GetLength() - separator - 1);
     if (profileName.IsEqualNoCase(SString(L"SYSTEMPROFILE")))
         profileName.AssignNative(L"SYSTEM");
     return TRUE;

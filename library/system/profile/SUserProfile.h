@@ -1,5 +1,6 @@
 // Who the user is: the account name, profile name and SID string of the calling thread's user
 // (or, when the thread does not impersonate, the process's user).
+// The profile directory comes from the profile source (ProfileSource.h).
 // Thread-safety: no shared state; any thread may call.
 #pragma once
 

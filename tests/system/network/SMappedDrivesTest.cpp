@@ -20,9 +20,14 @@ const wchar_t Connections[] = L"LUMERELX_TEST_NET_CONNECTIONS";
 
 const auto Text = [](const SString& text) { return std::wstring(text.c_str(), text.GetLength()); };
 
-// The part in the process with the test network provider.
+// Marks the process that the test starts with the test network provider registered.
+const wchar_t ProviderChild[] = L"LUMERELX_TEST_NET_CHILD";
+
+// The part in the process with the test network provider, where nothing loaded Mpr before the first
+// enumeration.
 void ListThroughTheTestProvider()
 {
+    ASSERT_EQ(GetModuleHandleW(L"mpr.dll"), nullptr);
     const std::wstring fits = L"\\\\srv\\" + std::wstring(7990, L'f');
     const std::wstring connections = L"1|Z:|\\\\srv\\share|first\n1|LPT1:|\\\\srv\\printer|device\n"
                                      L"1||\\\\srv\\nolocal|no local name\n2|X:|\\\\srv\\print|not a disk\n"
@@ -32,6 +37,7 @@ void ListThroughTheTestProvider()
     SetEnvironmentVariableW(Connections, connections.c_str());
     SMappedDrives drives;
     EXPECT_FALSE(drives.Refresh(nullptr));
+    EXPECT_NE(GetModuleHandleW(L"TestNetworkProvider.dll"), nullptr);
     std::wstring listed;
     for (unsigned i = 0; i < drives.GetCount(); ++i)
         listed += Text(drives[i].m_LocalName) + L"|" + Text(drives[i].m_RemoteName) + L"|" +
@@ -91,13 +97,14 @@ TEST(MappedDrives, RewritesEveryMappedDriveLetterInTheText)
 }
 
 // Mpr reads the registered network providers once, when it is loaded into a process, and this
-// program imports it: the test registers the test provider and runs itself again in a new process.
+// process may have loaded it: the test registers the test provider and runs itself again in a new
+// process.
 // There, lettered disks only are listed, in order; a remote name nearly filling the 16 KiB buffer is
 // intact. For one too big Wine's Mpr answers ERROR_MORE_DATA without a size: the list ends there, as a
 // failure.
 TEST(MappedDrives, RefreshThroughMprListsLetteredDisksUpToAnOversizedAnswer)
 {
-    if (GetModuleHandleW(L"TestNetworkProvider.dll") != nullptr)
+    if (GetEnvironmentVariableW(ProviderChild, nullptr, 0) != 0)
         return ListThroughTheTestProvider();
     EXPECT_FALSE(SMappedDrives().Refresh(nullptr)) << "the prefix's Wine has no network provider";
     const wchar_t orderKey[] = L"System\\CurrentControlSet\\Control\\NetworkProvider\\Order";
@@ -108,8 +115,10 @@ TEST(MappedDrives, RefreshThroughMprListsLetteredDisksUpToAnOversizedAnswer)
                                       STest::BinFolder() + L"TestNetworkProvider.dll");
     STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, provider, L"Name", L"Lumerelx Test Network");
     STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder", L"LumerelxTestNet");
+    SetEnvironmentVariableW(ProviderChild, L"1");
     const STest::ProcessResult child = STest::RunProcess(
         STest::Quote(STest::BinFolder() + L"system_tests.exe") + L" --gtest_filter=*ThroughMpr*", 30'000);
+    SetEnvironmentVariableW(ProviderChild, nullptr);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, serviceKey);
     EXPECT_EQ(child.exitCode, 0u) << child.output;
