@@ -1,12 +1,16 @@
+#include "library/system/network/SMappedDrives.h"
+#include "library/system/profile/ProfileSource.h"
 #include "library/system/profile/SFolderTable.h"
 #include "library/system/profile/SKnownFolders.h"
+#include "library/system/profile/SUserEnvironment.h"
 #include "library/system/profile/SUserProfile.h"
 
-#include "common/RegistrySandbox.h"
+#include "common/ProcessRunner.h"
 #include "process/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <tuple>
 
@@ -23,74 +27,264 @@ const std::wstring UserName = _wgetenv(L"USERNAME");
 
 using Lookup = SResult (*)(unsigned, SString&, HANDLE);
 
+constexpr uint32_t Fail = 0x80004005u, BadArgument = 0x80070057u, Denied = 0x80070005u,
+                   TooSmall = 0x8007007Au, Missing = 0x8007007Fu;
+
+struct Answer
+{
+    uint32_t result;
+    std::wstring text;
+};
+
+// Answers each call with the next recorded answer and writes the call down, with "@c" for the
+// caller's token and "@s" for another token of the process's user (the desktop shell's, here).
+class RecordedSource final : public S::IProfileSource
+{
+public:
+    RecordedSource(std::deque<Answer> answers, HANDLE caller, bool knownFolderLookup = true)
+        : m_Answers(std::move(answers)), m_Caller(caller), m_KnownFolderLookup(knownFolderLookup)
+    {
+    }
+    std::wstring calls;
+
+    bool HasKnownFolderLookup() override { return m_KnownFolderLookup; }
+    SResult KnownFolderPath(const GUID& id, DWORD flags, HANDLE token, SString& path) override
+    {
+        return Give(Call(token, L"known %08lX %X", id.Data1, unsigned(flags)), path);
+    }
+    SResult FolderPath(int csidl, HANDLE token, DWORD type, SString& path) override
+    {
+        return Give(Call(token, L"folder %d %u", csidl, unsigned(type)), path);
+    }
+    SResult UserProfileDirectory(HANDLE token, SString& path) override
+    {
+        return Give(Call(token, L"profile%s", L""), path);
+    }
+    SResult ExpandForUser(HANDLE token, const wchar_t*, wchar_t* buffer, DWORD size) override
+    {
+        const Answer answer = Call(token, L"user %u", unsigned(size));
+        wcsncpy_s(buffer, size, answer.text.c_str(), _TRUNCATE);
+        return answer.result;
+    }
+    // The answer's text stands for the expansion, and its size for the size needed.
+    SResult ExpandForProcess(const wchar_t*, wchar_t* buffer, DWORD size, DWORD& needed) override
+    {
+        const Answer answer = Call(nullptr, L"process %u", unsigned(size));
+        needed = DWORD(answer.text.size() + 1);
+        if (needed <= size)
+            wcscpy_s(buffer, size, answer.text.c_str());
+        return answer.result;
+    }
+
+private:
+    template <typename... Arguments> Answer Call(HANDLE token, const wchar_t* format, Arguments... arguments)
+    {
+        wchar_t call[64];
+        swprintf(call, 64, format, arguments...);
+        calls += (calls.empty() ? L"" : L"|") + std::wstring(call);
+        if (token != nullptr)
+            calls += token == m_Caller                                       ? L"@c"
+                     : STest::TokenUserSid(token) == STest::ProcessUserSid() ? L"@s"
+                                                                             : L"@?";
+        const Answer answer = m_Answers.empty() ? Answer{0x8000FFFFu, L"no answer left"} : m_Answers.front();
+        if (!m_Answers.empty())
+            m_Answers.pop_front();
+        return answer;
+    }
+    static SResult Give(const Answer& answer, SString& path)
+    {
+        path.AssignNative(answer.text.c_str());
+        return answer.result;
+    }
+
+    std::deque<Answer> m_Answers;
+    HANDLE m_Caller;
+    bool m_KnownFolderLookup;
+};
+
+// A list of the thread's with M: mapped, for the scope: expansions are rewritten without Mpr.
+struct MappedM
+{
+    S::SMappedDrives drives;
+    MappedM()
+    {
+        SResult result;
+        drives.Add(result, {S::SPath(L"M:"), S::SPath(L"\\\\srv\\share"), {}, {}});
+        S::SetThreadMappedDrives(&drives);
+    }
+    ~MappedM() { S::SetThreadMappedDrives(nullptr); }
+};
+
 } // namespace
 
-// The profile name is the last component of the profile directory, SYSTEM for systemprofile in
-// any case. Wine names the account after WINEUSERNAME and its profile directory after the account.
+// The real profile directory of the process's user names the profile; the name rules run on
+// recorded directories: the last component, SYSTEM for systemprofile in any case, nothing without
+// a backslash. A failed read keeps the account and SID found before it.
 TEST(UserProfile, AccountProfileNameAndSid)
 {
     const std::wstring ownProfile = _wgetenv(L"USERPROFILE");
-    const wchar_t* const ownUser = _wgetenv(L"WINEUSERNAME"); // as the process started
-    const std::pair<const wchar_t*, std::wstring> names[] = {
-        {ownUser, ownProfile.substr(ownProfile.rfind(L'\\') + 1)},
-        {L"systemprofile", L"SYSTEM"},
-        {L"sYsTeMpRoFiLe", L"SYSTEM"},
-        {L"systemprofiles", L"systemprofiles"},
-        {L"alice", L"alice"},
+    const std::tuple<const wchar_t*, uint32_t, std::wstring, BOOL> rows[] = {
+        {nullptr, 0, ownProfile.substr(ownProfile.rfind(L'\\') + 1), TRUE},
+        {L"C:\\windows\\system32\\config\\systemprofile", 0, L"SYSTEM", TRUE},
+        {L"C:\\x\\sYsTeMpRoFiLe", 0, L"SYSTEM", TRUE},
+        {L"C:\\users\\systemprofiles", 0, L"systemprofiles", TRUE},
+        {L"C:\\users\\alice\\", 0, L"", TRUE},
+        {L"alice", 0, L"", TRUE},
+        {L"C:\\users\\alice", Denied, L"", FALSE},
     };
-    for (const auto& [accountName, expected] : names)
+    for (const auto& [directory, read, expected, found] : rows)
     {
-        SetEnvironmentVariableW(L"WINEUSERNAME", accountName);
+        RecordedSource recorded({{read, directory != nullptr ? directory : L""}}, nullptr);
+        const S::SProfileSourceForTesting scope(
+            directory != nullptr ? static_cast<S::IProfileSource&>(recorded) : S::LiveProfileSource());
         SString account(L"stale"), profile(L"stale"), sid(L"stale");
-        EXPECT_TRUE(S::GetCurrentUserProfile(account, profile, sid)) << accountName;
-        EXPECT_EQ(Text(account), accountName != nullptr ? std::wstring(accountName) : UserName);
-        EXPECT_EQ(Text(profile), expected);
+        EXPECT_EQ(S::GetCurrentUserProfile(account, profile, sid), found) << directory;
+        EXPECT_EQ(Text(account), UserName);
+        EXPECT_EQ(Text(profile), expected) << directory;
         EXPECT_EQ(Text(sid), STest::ProcessUserSid());
     }
-    SetEnvironmentVariableW(L"WINEUSERNAME", ownUser);
 }
 
-TEST(UserProfile, TokenWithoutProfileFailsCleanly)
+// The legacy lookup: CSIDL rows ask for the current path, then the default one; the profile rows
+// read the profile directory (its parent for the profiles folder) and fall back to the shell's
+// default; without a caller's token the profile folders are the desktop shell's user's; template
+// rows are expanded, and a template that names a file is refused. The current lookup answers as the
+// legacy one when the known-folder lookup is missing, retries with the default-path flag, and maps
+// the shell's results to the library's codes.
+TEST(KnownFolders, LookupsThroughRecordedShell)
 {
-    // HKEY_LOCAL_MACHINE seen as a key with the computer name only: accounts resolve, profiles do not.
-    const STest::RegistrySandbox machine;
-    const std::wstring computer = _wgetenv(L"COMPUTERNAME");
-    for (const wchar_t* name : {L"\\ComputerName", L"\\ActiveComputerName"})
-        STest::RegistrySandbox::SetString(
-            HKEY_CURRENT_USER, machine.Path() + L"\\System\\CurrentControlSet\\Control\\ComputerName" + name,
-            L"ComputerName", computer);
-    SString account, profile(L"stale"), sid;
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.Key()), ERROR_SUCCESS);
-    const BOOL found = S::GetCurrentUserProfile(account, profile, sid);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    EXPECT_FALSE(found);
-    EXPECT_TRUE(profile.IsEmpty());
-    EXPECT_EQ(Text(account), UserName) << "what was found before the failing step stays";
-    EXPECT_EQ(Text(sid), STest::ProcessUserSid());
-    EXPECT_FALSE(STest::ThreadImpersonates());
+    const std::wstring windows = _wgetenv(L"SystemRoot"), file = STest::BinFolder() + L"system_tests.exe";
+    const S::SHandle caller = STest::DuplicateProcessToken();
+    enum Way
+    {
+        Legacy,
+        Vista,
+        VistaWithout, // no known-folder lookup
+    };
+    enum User
+    {
+        None,  // no token, no shell window
+        Shell, // no token, a shell window
+        Own,   // a token of the caller's, and a shell window
+    };
+    constexpr uint32_t NoPath = S::kResultShellNoPath, Bad = S::kResultShellBadArgument,
+                       Failed = S::kResultShellFailed, Unresolved = S::kResultFolderUnresolved;
+    constexpr unsigned PastTable = S::kFolderIndexCount;
+    const std::wstring fonts = L"known FD228CB7 4000", fontsDefault = L"|known FD228CB7 4400";
+    // clang-format off
+    const std::tuple<Way, unsigned, User, std::deque<Answer>, std::wstring, uint32_t, std::wstring> rows[] = {
+        {Legacy, 11, Shell, {{0, L"C:\\F"}}, L"folder 20 0", 0, L"C:\\F"},
+        {Legacy, 11, Own, {{1, L"C:\\cut"}, {0, L"C:\\F"}}, L"folder 20 0@c|folder 20 1@c", 0, L"C:\\F"},
+        {Legacy, 11, None, {{Fail, L"C:\\cut"}, {Fail, L""}}, L"folder 20 0|folder 20 1", NoPath, L""},
+        {Legacy, 11, None, {{Denied, L""}, {BadArgument, L""}}, L"folder 20 0|folder 20 1", Bad, L""},
+        {Legacy, 11, None, {{Missing, L""}, {Missing, L""}}, L"folder 20 0|folder 20 1", Failed, L""},
+        {Legacy, 5, None, {}, L"", Unresolved, L""},
+        {Legacy, PastTable, None, {}, L"", Unresolved, L""},
+        {Legacy, 39, Shell, {{0, L"C:\\users\\me"}}, L"profile@s", 0, L"C:\\users\\me"},
+        {Legacy, 39, None, {{0, L"C:\\users\\me"}}, L"profile", 0, L"C:\\users\\me"},
+        {Legacy, 39, Own, {{TooSmall, L""}, {0, L"C:\\users\\Default"}}, L"profile@c|folder 40 1@c", 0,
+         L"C:\\users\\Default"},
+        {Legacy, 59, Shell, {{0, L"C:\\users\\me\\/"}}, L"profile@s", 0, L"C:\\users"},
+        {Legacy, 59, None, {{0, L"me"}}, L"profile", 0, L"me"},
+        {Legacy, 59, Shell, {{Denied, L""}, {0, L"C:\\users"}}, L"profile@s|folder 62 1@s", 0, L"C:\\users"},
+        {Legacy, 59, None, {{Denied, L""}, {1, L""}}, L"profile|folder 62 1", NoPath, L""},
+        {Legacy, 72, Shell, {{0, L"M:\\ql"}}, L"user 260@s", 0, L"\\\\srv\\share\\ql"},
+        {Legacy, 61, None, {{0, windows}}, L"process 260", 0, windows},
+        {Legacy, 87, Own, {{0, file}}, L"user 260@c", Bad, file},
+        {Legacy, 62, None, {{Fail, L""}}, L"process 260", Unresolved, L""},
+        {VistaWithout, 11, None, {{0, L"C:\\F"}}, L"folder 20 0", 0, L"C:\\F"},
+        {VistaWithout, 39, Shell, {{0, L"C:\\F"}}, L"profile@s", 0, L"C:\\F"},
+        {Vista, 11, Shell, {{0, L"C:\\F"}}, fonts, 0, L"C:\\F"},
+        {Vista, 39, Shell, {{0, L"C:\\users\\me"}}, L"known 5E6C858F 4000", 0, L"C:\\users\\me"},
+        {Vista, 11, Own, {{Fail, L"C:\\cut"}, {0, L"C:\\F"}}, fonts + L"@c" + fontsDefault + L"@c", 0,
+         L"C:\\F"},
+        {Vista, 43, None, {{Fail, L""}, {1, L""}}, L"known 6D809377 4000|known 6D809377 4400", NoPath, L""},
+        {Vista, 11, None, {{Fail, L""}, {Denied, L"C:\\part"}}, fonts + fontsDefault, Failed, L"C:\\part"},
+        {Vista, 11, None, {{1, L""}, {BadArgument, L""}}, fonts + fontsDefault, Bad, L""},
+        {Vista, 75, None, {}, L"", Unresolved, L""},
+        {Vista, 80, None, {}, L"", Unresolved, L""},
+        {Vista, 101, None, {}, L"", Unresolved, L""},
+        {Vista, PastTable, None, {}, L"", Unresolved, L""},
+    };
+    // clang-format on
+    const MappedM mapped;
+    for (const auto& [way, index, user, answers, calls, expected, path] : rows)
+    {
+        const auto shellWindow = user != None ? STest::MakeShellWindow() : nullptr;
+        RecordedSource source(answers, caller.Get(), way != VistaWithout);
+        const S::SProfileSourceForTesting scope(source);
+        SString found(L"stale");
+        const HANDLE token = user == Own ? caller.Get() : nullptr;
+        const SResult result = way == Legacy ? S::GetFolderPath(index, found, token)
+                                             : S::GetFolderPathForVista(index, found, token);
+        const std::wstring row = std::to_wstring(index) + L" " + calls;
+        EXPECT_EQ(result, SResult(expected)) << row;
+        EXPECT_EQ(Text(found), path) << row;
+        EXPECT_EQ(source.calls, calls) << row;
+        EXPECT_FALSE(STest::ThreadImpersonates()) << row;
+    }
 }
 
-// Impersonation failures end the legacy lookup; the current one goes on for the interactive user only.
-// Unresolved rows, indices past the table and a virtual folder (E_INVALIDARG) fail and leave no path.
-// Every lookup ends the impersonation it started, on every path out of it.
-TEST(KnownFolders, FontsFolderAndFailures)
+// With a token: the user expansion, its buffer doubled while it is too small, any other failure
+// releasing it. Without one: the process expansion, retried once with the needed size and 32 more.
+// Every expansion then has its mapped drive letters rewritten.
+TEST(UserEnvironment, ExpansionForUserAndProcess)
+{
+    const S::SHandle caller = STest::DuplicateProcessToken();
+    const HANDLE own = caller.Get(), invalid = INVALID_HANDLE_VALUE;
+    const std::wstring big(299, L'p'), bigger(399, L'p');
+    using Row = std::tuple<const wchar_t*, HANDLE, unsigned, std::deque<Answer>, std::wstring, std::wstring,
+                           unsigned>;
+    // clang-format off
+    const Row rows[] = {
+        {L"", own, 0, {}, L"", L"", 0},
+        {L"%A%", own, 0, {{0, L"M:\\a"}}, L"user 260@c", L"\\\\srv\\share\\a", 260},
+        {L"%A%", own, 0, {{TooSmall, L""}, {TooSmall, L""}, {0, L"C:\\a"}},
+         L"user 260@c|user 520@c|user 1040@c", L"C:\\a", 1040},
+        {L"%A%", own, 100, {{TooSmall, L""}, {0, L"m:"}}, L"user 100@c|user 200@c", L"\\\\srv\\share", 200},
+        {L"%A%", own, 0, {{TooSmall, L""}, {Denied, L"C:\\a"}}, L"user 260@c|user 520@c", L"", 0},
+        {L"%A%", nullptr, 0, {{0, L"C:\\a;M:\\b"}}, L"process 260", L"C:\\a;\\\\srv\\share\\b", 260},
+        {L"%A%", invalid, 0, {{0, big}, {0, big}}, L"process 260|process 332", big, 332},
+        {L"%A%", nullptr, 0, {{0, big}, {0, bigger}}, L"process 260|process 332", L"", 0},
+        {L"%A%", nullptr, 0, {{Fail, L""}}, L"process 260", L"", 0},
+    };
+    // clang-format on
+    const MappedM mapped;
+    for (const auto& [text, token, bufferChars, answers, calls, output, bufferAfter] : rows)
+    {
+        RecordedSource source(answers, own);
+        const S::SProfileSourceForTesting scope(source);
+        S::SBufferT<wchar_t> buffer;
+        SResult result;
+        buffer.Resize(result, bufferChars, false);
+        SString out(L"stale");
+        const BOOL expanded = S::ExpandEnvironmentForUser(SString(text), buffer, out, token);
+        EXPECT_EQ(expanded, *text == 0 || bufferAfter != 0) << calls;
+        EXPECT_EQ(Text(out), output) << calls;
+        EXPECT_EQ(source.calls, calls);
+        EXPECT_EQ(buffer.GetCount(), bufferAfter) << calls;
+    }
+}
+
+// The real shell: impersonation failures end the legacy lookup; the current one goes on for the
+// interactive user only. A virtual folder (E_INVALIDARG) fails and leaves no path. Every lookup ends
+// the impersonation it started, on every path out of it. The live source turns failures into codes,
+// a buffer too small included, which Wine's userenv answers with the size it needs.
+TEST(KnownFolders, RealShellAndUserEnvironment)
 {
     ASSERT_FALSE(STest::ShellWindowExists());
-    const std::wstring fonts = _wgetenv(L"SystemRoot") + std::wstring(L"\\Fonts");
+    S::IProfileSource& live = S::LiveProfileSource();
+    ASSERT_EQ(&S::CurrentProfileSource(), &live);
+    const std::wstring windows = _wgetenv(L"SystemRoot"), fonts = windows + L"\\Fonts";
     const S::SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         token = STest::DuplicateProcessToken();
     const Lookup Vista = &S::GetFolderPathForVista, Legacy = &S::GetFolderPath;
-    constexpr uint32_t Unresolved = S::kResultFolderUnresolved, PastTable = S::kFolderIndexCount;
     const std::tuple<Lookup, unsigned, HANDLE, uint32_t> cases[] = {
         {Vista, 11, nullptr, 0},
-        {Legacy, 11, nullptr, 0},
-        {Legacy, 11, INVALID_HANDLE_VALUE, 0x80070057u},
+        {Legacy, 11, token.Get(), 0},
+        {Legacy, 11, INVALID_HANDLE_VALUE, BadArgument},
         {Vista, 11, INVALID_HANDLE_VALUE, 0},
-        {Vista, 11, notAToken.Get(), 0x80070005u},
-        {Vista, 75, nullptr, Unresolved},
-        {Vista, PastTable, nullptr, Unresolved},
-        {Legacy, 88, nullptr, Unresolved},
-        {Legacy, PastTable, token.Get(), Unresolved},
+        {Vista, 11, notAToken.Get(), Denied},
         {Vista, 0, nullptr, S::kResultShellBadArgument},
     };
     for (const auto& [lookup, index, user, expected] : cases)
@@ -100,4 +294,14 @@ TEST(KnownFolders, FontsFolderAndFailures)
         EXPECT_EQ(_wcsicmp(path.c_str(), expected == 0 ? fonts.c_str() : L""), 0) << Text(path);
         ASSERT_FALSE(STest::ThreadImpersonates()) << index << " " << user;
     }
+
+    SString path(L"stale");
+    EXPECT_TRUE(live.UserProfileDirectory(notAToken.Get(), path).Failed() && path.IsEmpty());
+    EXPECT_TRUE(live.FolderPath(0xFF, nullptr, 0, path).Failed());
+    EXPECT_TRUE(live.HasKnownFolderLookup());
+    EXPECT_TRUE(live.KnownFolderPath(GUID{}, 0, nullptr, path).Failed() && path.IsEmpty());
+    wchar_t buffer[MAX_PATH];
+    EXPECT_EQ(live.ExpandForUser(token.Get(), L"%SystemRoot%", buffer, 4), SResult(TooSmall));
+    EXPECT_EQ(live.ExpandForUser(token.Get(), L"%SystemRoot%", buffer, MAX_PATH), SResult(0));
+    EXPECT_EQ(buffer, windows);
 }
