@@ -69,10 +69,7 @@ void KeepParent(SString& path)
 SResult ExpandTemplate(const wchar_t* pattern, HANDLE token, SString& path)
 {
     if (!ExpandEnvironmentForUser(SString(pattern), path, token))
-    {
-        path.Clear();
         return kResultFolderUnresolved;
-    }
     bool isDirectory = false;
     if (FileExists(SPath(path), &isDirectory) && !isDirectory)
         return kResultShellBadArgument;
@@ -122,11 +119,11 @@ SResult GetFolderPathForVista(unsigned index, SString& path, HANDLE token)
         return 0;
     const bool programFilesX64 = index == ProgramFilesX64Index || index == ProgramFilesCommonX64Index;
     if (!programFilesX64 || !RunsUnderWow64())
-        return TranslateShellResult(source
-                                        .KnownFolderPath(row->KnownFolderId,
-                                                         KnownFolderDontVerify | KnownFolderDefaultPath,
-                                                         token, path)
-                                        .Code());
+    {
+        const DWORD defaultPath = KnownFolderDontVerify | KnownFolderDefaultPath;
+        return TranslateShellResult(
+            source.KnownFolderPath(row->KnownFolderId, defaultPath, token, path).Code());
+    }
     const wchar_t* variable = index == ProgramFilesX64Index ? L"%ProgramW6432%" : L"%CommonProgramW6432%";
     SString expanded;
     if (!ExpandEnvironmentForUser(SString(variable), expanded, token) || expanded.IsEmpty())
