@@ -45,7 +45,7 @@ IProfileSource& CurrentProfileSource() noexcept;
 // Puts `source` in place (null: the live one); returns what it replaces (null: the live one).
 IProfileSource* SetProfileSourceForTesting(IProfileSource* source) noexcept;
 
-// Puts a source in place for a scope and restores the previous one after it.
+// Puts a source in place for a scope and restores the previous one after it; cannot fail.
 class SProfileSourceForTesting
 {
 public:
