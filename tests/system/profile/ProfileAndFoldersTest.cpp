@@ -155,24 +155,17 @@ TEST(KnownFolders, LookupsThroughRecordedShell)
 {
     const std::wstring windows = _wgetenv(L"SystemRoot"), file = STest::BinFolder() + L"system_tests.exe";
     const S::SHandle caller = STest::DuplicateProcessToken();
-    enum Way
-    {
-        Legacy,
-        Vista,
-        VistaWithout, // no known-folder lookup
-    };
-    enum User
-    {
-        None,  // no token, no shell window
-        Shell, // no token, a shell window
-        Own,   // a token of the caller's, and a shell window
-    };
+    // The lookup: the legacy one, the current one, the current one without a known-folder lookup.
+    constexpr int Legacy = 0, Vista = 1, VistaWithout = 2;
+    // The user: no token and no shell window; no token and a shell window; the caller's token, which
+    // outranks a shell window.
+    constexpr int None = 0, Shell = 1, Own = 2;
     constexpr uint32_t NoPath = S::kResultShellNoPath, Bad = S::kResultShellBadArgument,
                        Failed = S::kResultShellFailed, Unresolved = S::kResultFolderUnresolved;
     constexpr unsigned PastTable = S::kFolderIndexCount;
     const std::wstring fonts = L"known FD228CB7 4000", fontsDefault = L"|known FD228CB7 4400";
     // clang-format off
-    const std::tuple<Way, unsigned, User, std::deque<Answer>, std::wstring, uint32_t, std::wstring> rows[] = {
+    const std::tuple<int, unsigned, int, std::deque<Answer>, std::wstring, uint32_t, std::wstring> rows[] = {
         {Legacy, 11, Shell, {{0, L"C:\\F"}}, L"folder 20 0", 0, L"C:\\F"},
         {Legacy, 11, Own, {{1, L"C:\\cut"}, {0, L"C:\\F"}}, L"folder 20 0@c|folder 20 1@c", 0, L"C:\\F"},
         {Legacy, 11, None, {{Fail, L"C:\\cut"}, {Fail, L""}}, L"folder 20 0|folder 20 1", NoPath, L""},
