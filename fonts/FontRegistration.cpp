@@ -7,13 +7,15 @@
 #include "library/system/registry/SRegKey.h"
 #include "startup/ProductLocations.h"
 
+#include <vector>
+
 namespace S
 {
 namespace
 {
 
-constexpr DWORD kNameChars = 260; // 259 characters and the terminator
-constexpr DWORD kDataBytes = 520; // 259 characters and the terminator
+constexpr DWORD kNameChars = kFontNameMaxChars + 1;
+constexpr DWORD kLongestValueName = 16383; // the registry's own limit
 
 bool IsWow64() noexcept
 {
@@ -24,6 +26,8 @@ bool IsWow64() noexcept
     }();
     return wow64;
 }
+
+} // namespace
 
 SResult FindFontsFolder(SString& folder)
 {
@@ -37,26 +41,6 @@ SResult FindFontsFolder(SString& folder)
     folder.Assign(translated);
     return 0;
 }
-
-// One value of the Fonts key as text. Entries whose name or data did not fit are skipped: their
-// buffers would hold cut-off text. Data without a terminator ends where the data ends.
-bool ReadFontEntry(HKEY key, DWORD index, SString& data, LSTATUS& status)
-{
-    wchar_t name[kNameChars];
-    DWORD nameChars = kNameChars;
-    wchar_t buffer[kDataBytes / sizeof(wchar_t) + 1] = {};
-    DWORD dataBytes = kDataBytes;
-    DWORD type = 0;
-    status = RegEnumValueW(key, index, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                           &dataBytes);
-    if (status != ERROR_SUCCESS)
-        return false;
-    buffer[dataBytes / sizeof(wchar_t)] = L'\0';
-    data.Assign(buffer, static_cast<size_t>(-1), nullptr);
-    return true;
-}
-
-} // namespace
 
 SString ResolveFontPath(const SString& fontsFolder, const SString& data)
 {
@@ -76,40 +60,101 @@ BOOL ApplyFontResource(const SString& path, BOOL add)
     return RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr) ? TRUE : FALSE;
 }
 
+SFontJob::SFontJob(uint32_t sessionId, const SString& profileName, const SString& applicationId)
+    : m_Location(GetApplicationFontsKeyLocation(profileName, applicationId, sessionId)),
+      m_ApplicationId(applicationId)
+{
+}
+
+SResult SFontJob::Open()
+{
+    m_Key.SetLocation(m_Location);
+    return m_Key.Open(IsWow64() ? (KEY_READ | KEY_WOW64_64KEY) : KEY_READ);
+}
+
+// One value of the Fonts key as text. Entries whose name or data did not fit are skipped: their
+// buffers would hold cut-off text. Data without a terminator ends where the data ends.
+SFontJob::ReadState SFontJob::ReadEntry(DWORD index, FontEntry& entry, SString& data)
+{
+    wchar_t name[kNameChars];
+    DWORD nameChars = kNameChars;
+    wchar_t buffer[kFontDataMaxBytes / sizeof(wchar_t) + 1] = {};
+    DWORD dataBytes = kFontDataMaxBytes;
+    DWORD type = 0;
+    const LSTATUS status = RegEnumValueW(m_Key.GetHandle(), index, name, &nameChars, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer), &dataBytes);
+    if (status == ERROR_SUCCESS)
+    {
+        buffer[dataBytes / sizeof(wchar_t)] = L'\0';
+        data.Assign(buffer, static_cast<size_t>(-1), nullptr);
+        entry.name.Assign(name, nameChars, nullptr);
+        entry.nameChars = nameChars;
+        entry.dataBytes = dataBytes;
+        return ReadState::Read;
+    }
+    if (status != ERROR_MORE_DATA)
+        return ReadState::End; // the end of the list, or a key that can no longer be read
+    // Asked again without the data, only to say which of the two did not fit.
+    std::vector<wchar_t> longName(kLongestValueName + 1);
+    DWORD longChars = static_cast<DWORD>(longName.size());
+    dataBytes = 0;
+    if (RegEnumValueW(m_Key.GetHandle(), index, longName.data(), &longChars, nullptr, nullptr, nullptr,
+                      &dataBytes) == ERROR_SUCCESS)
+        entry.name.Assign(longName.data(), longChars, nullptr);
+    entry.nameChars = longChars;
+    entry.dataBytes = dataBytes;
+    entry.outcome =
+        longChars > kFontNameMaxChars ? FontEntryOutcome::NameTooLong : FontEntryOutcome::DataTooLong;
+    return ReadState::Skipped;
+}
+
+BOOL SFontJob::Run(const SString& fontsFolder, BOOL add)
+{
+    BOOL result = TRUE;
+    for (DWORD index = 0;; ++index)
+    {
+        FontEntry entry;
+        SString data;
+        const ReadState state = ReadEntry(index, entry, data);
+        if (state == ReadState::End)
+            break;
+        if (state == ReadState::Read)
+        {
+            entry.path = ResolveFontPath(fontsFolder, data);
+            if (!result)
+                entry.outcome = FontEntryOutcome::NotReached;
+            else if (Apply(entry.path, add))
+                entry.outcome = FontEntryOutcome::Applied;
+            else
+            {
+                entry.outcome = FontEntryOutcome::Failed;
+                if (add)
+                    result = FALSE;
+                Log(SLogContext{L"ACB", SLogLevel(SLogLevel::Warning), SLogType(0)},
+                    L"%s font \"%s\" failed for application \"%s\".", add ? L"Adding" : L"Removing",
+                    entry.path.c_str(), m_ApplicationId.c_str());
+            }
+        }
+        else if (!result)
+            entry.outcome = FontEntryOutcome::NotReached;
+        if (entry.outcome != FontEntryOutcome::NotReached || ListsUnreached())
+            Report(entry, add);
+        if (!result && !ListsUnreached())
+            break;
+    }
+    return result;
+}
+
 BOOL RegisterApplicationFonts(uint32_t sessionId, const SString& profileName, const SString& applicationId,
                               BOOL add)
 {
     SString fontsFolder;
     if (FindFontsFolder(fontsFolder).Failed())
         return FALSE;
-
-    SRegKey key;
-    key.SetLocation(GetApplicationFontsKeyLocation(profileName, applicationId, sessionId));
-    if (key.Open(IsWow64() ? (KEY_READ | KEY_WOW64_64KEY) : KEY_READ).Failed())
+    SFontJob job(sessionId, profileName, applicationId);
+    if (job.Open().Failed())
         return TRUE;
-
-    BOOL result = TRUE;
-    for (DWORD index = 0; result; ++index)
-    {
-        SString data;
-        LSTATUS status = ERROR_SUCCESS;
-        if (!ReadFontEntry(key.GetHandle(), index, data, status))
-        {
-            if (status == ERROR_MORE_DATA)
-                continue;
-            break; // the end of the list, or a key that can no longer be read
-        }
-        const SString path = ResolveFontPath(fontsFolder, data);
-        if (ApplyFontResource(path, add))
-            continue;
-        if (add)
-            result = FALSE;
-        Log(SLogContext{L"ACB", SLogLevel(SLogLevel::Warning), SLogType(0)},
-            L"%s font \"%s\" failed for application \"%s\".", add ? L"Adding" : L"Removing", path.c_str(),
-            applicationId.c_str());
-    }
-    key.Close();
-    return result;
+    return job.Run(fontsFolder, add);
 }
 
 } // namespace S

@@ -11,7 +11,7 @@ from fontTools.ttLib import TTFont
 
 def rename(source: str, family: str, output: str) -> None:
     font = TTFont(source)
-    postscript = family.replace(" ", "")
+    postscript = "".join(c for c in family if c.isascii() and c.isalnum()) or "Font"
     names = {
         1: family,                 # family
         2: "Regular",              # subfamily
@@ -27,7 +27,8 @@ def rename(source: str, family: str, output: str) -> None:
             table.removeNames(nameID=record.nameID)
     for name_id, text in names.items():
         table.setName(text, name_id, 3, 1, 0x409)  # Windows, Unicode BMP, en-US
-        table.setName(text, name_id, 1, 0, 0)      # Macintosh, Roman, English
+        if text.isascii():  # Mac Roman cannot hold other scripts; Windows reads the Unicode record
+            table.setName(text, name_id, 1, 0, 0)  # Macintosh, Roman, English
     font.save(output)
 
 

@@ -127,16 +127,16 @@ TEST(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
         const char* message;
     };
     const Case cases[] = {
-        {L"", 2, "no program given"},
-        {L"--session", 2, "needs a value"},
-        {L"--bogus " + Probe(), 2, "unknown option"},
-        {L"--handoff novalue " + Probe(), 2, "NAME=TEXT"},
-        {L"--app-id a --session 1 C:\\does\\not\\exist.exe", 3, "cannot start"},
-        {L"--app-id a --session 1 --dll C:\\does\\not\\exist.dll " + Probe(), 4, "DLL not found"},
+        {L"", 125, "no program given"},
+        {L"--session", 125, "needs a value"},
+        {L"--bogus " + Probe(), 125, "unknown option"},
+        {L"--handoff novalue " + Probe(), 125, "NAME=TEXT"},
+        {L"--app-id a --session 1 C:\\does\\not\\exist.exe", 127, "program not found"},
+        {L"--app-id a --session 1 --dll C:\\does\\not\\exist.dll " + Probe(), 125, "DLL not found"},
         // A file that exists but is no DLL: the load fails inside the started process.
         {L"--app-id a --session 1 --dll " + STest::Quote(STest::BinFolder() + L"..\\CMakeCache.txt") + L" " +
              Probe(),
-         4, "failed to load"},
+         125, "failed to load"},
     };
     for (const Case& c : cases)
     {

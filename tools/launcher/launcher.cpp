@@ -6,16 +6,18 @@
 //            [--] PROGRAM [ARGUMENTS...]
 //
 // --handoff writes any further hand-off value as given (for example another "Asynchronous" text).
-// Exit codes of its own: 2 bad arguments, 3 the program could not be started, 4 the DLL could not
-// be placed (the process is then ended and its hand-off values removed).
+// Its own exit codes lie above what programs commonly return, as shells do: 125 usage or set-up
+// (the DLL missing or not placed: the process is then ended and its hand-off values removed),
+// 126 the program cannot be started, 127 the program does not exist.
 #include "library/system/SHandle.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 
+#include "ToolSupport.h"
+
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -24,9 +26,12 @@
 namespace
 {
 
-constexpr int kExitBadArguments = 2;
-constexpr int kExitStartFailed = 3;
-constexpr int kExitPlacementFailed = 4;
+using STool::Print;
+using STool::Stream;
+
+constexpr int kExitSetup = 125;
+constexpr int kExitCannotStart = 126;
+constexpr int kExitMissing = 127;
 constexpr DWORD kLoadTimeoutMs = 60'000;
 
 struct Options
@@ -39,38 +44,25 @@ struct Options
     std::vector<std::wstring> program; // program and its arguments
 };
 
-void PrintUsage()
-{
-    std::fwprintf(stderr, L"usage: launcher [--app-id ID] [--session N] [--async] [--handoff NAME=TEXT]... "
-                          L"[--dll PATH] [--] PROGRAM [ARGUMENTS...]\n");
-}
+const wchar_t kUsage[] =
+    L"usage: launcher [--app-id ID] [--session N] [--async] [--handoff NAME=TEXT]... [--dll PATH]\n"
+    L"                [--] PROGRAM [ARGUMENTS...]\n"
+    L"Starts PROGRAM with the agent DLL (default: Lumerelx64.dll beside the launcher) placed in it,\n"
+    L"after writing its hand-off values, and returns PROGRAM's exit code. Without --session and\n"
+    L"--app-id the agent adds no font. --async lets the agent work on a thread of its own.\n"
+    L"Options end at the first argument that is not one, or after --.\n"
+    L"Exit codes of the launcher itself: 125 usage or set-up error (DLL missing or not placed),\n"
+    L"126 the program cannot be started, 127 the program does not exist.\n";
 
-std::wstring ModuleFolder()
+// Nothing when the launch is to go ahead, else the exit code (0 after --help).
+std::optional<int> ParseArguments(int argc, wchar_t** argv, Options& options)
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;)
-    {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size())
-        {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-std::optional<Options> ParseArguments(int argc, wchar_t** argv)
-{
-    Options options;
     int i = 1;
     auto takeValue = [&](const wchar_t* flag) -> std::optional<std::wstring>
     {
         if (i + 1 >= argc)
         {
-            std::fwprintf(stderr, L"launcher: %ls needs a value\n", flag);
+            Print(Stream::Err, L"launcher: %ls needs a value\n", flag);
             return std::nullopt;
         }
         return std::wstring(argv[++i]);
@@ -83,6 +75,11 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv)
             ++i;
             break;
         }
+        if (arg == L"--help" || arg == L"-h" || arg == L"/?")
+        {
+            Print(Stream::Out, L"%ls", kUsage);
+            return 0;
+        }
         if (arg.rfind(L"--", 0) != 0)
             break;
         if (arg == L"--async")
@@ -90,12 +87,19 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv)
         else if (arg == L"--app-id")
         {
             if (!(options.appId = takeValue(L"--app-id")))
-                return std::nullopt;
+                return kExitSetup;
         }
         else if (arg == L"--session")
         {
+            DWORD number = 0;
             if (!(options.session = takeValue(L"--session")))
-                return std::nullopt;
+                return kExitSetup;
+            if (!STool::ParseDecimal(*options.session, number))
+            {
+                Print(Stream::Err, L"launcher: the session \"%ls\" is not an unsigned decimal number\n",
+                      options.session->c_str());
+                return kExitSetup;
+            }
         }
         else if (arg == L"--handoff")
         {
@@ -103,8 +107,8 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv)
             const size_t equals = value ? value->find(L'=') : std::wstring::npos;
             if (equals == std::wstring::npos || equals == 0)
             {
-                std::fwprintf(stderr, L"launcher: --handoff needs NAME=TEXT\n");
-                return std::nullopt;
+                Print(Stream::Err, L"launcher: --handoff needs NAME=TEXT\n");
+                return kExitSetup;
             }
             options.extra.emplace_back(value->substr(0, equals), value->substr(equals + 1));
         }
@@ -112,51 +116,28 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv)
         {
             auto value = takeValue(L"--dll");
             if (!value)
-                return std::nullopt;
+                return kExitSetup;
             options.dllPath = *value;
         }
         else
         {
-            std::fwprintf(stderr, L"launcher: unknown option %ls\n", arg.c_str());
-            return std::nullopt;
+            Print(Stream::Err, L"launcher: unknown option %ls\n", arg.c_str());
+            return kExitSetup;
         }
     }
     for (; i < argc; ++i)
         options.program.emplace_back(argv[i]);
     if (options.program.empty())
     {
-        std::fwprintf(stderr, L"launcher: no program given\n");
-        return std::nullopt;
+        Print(Stream::Err, L"launcher: no program given\n");
+        return kExitSetup;
     }
     if (options.dllPath.empty())
-        options.dllPath = ModuleFolder() + L"Lumerelx64.dll";
-    return options;
-}
-
-// Quotes one argument so that the C runtime's parser gives it back unchanged.
-std::wstring QuoteArgument(const std::wstring& arg)
-{
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-        return arg;
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (const wchar_t c : arg)
     {
-        if (c == L'\\')
-        {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"')
-            quoted.append(backslashes * 2 + 1, L'\\');
-        else
-            quoted.append(backslashes, L'\\');
-        backslashes = 0;
-        quoted.push_back(c);
+        const std::wstring own = STool::OwnPath();
+        options.dllPath = own.substr(0, own.find_last_of(L"\\/") + 1) + L"Lumerelx64.dll";
     }
-    quoted.append(backslashes * 2, L'\\');
-    quoted.push_back(L'"');
-    return quoted;
+    return std::nullopt;
 }
 
 // The hand-off values written for one process; removes them again unless the process ran.
@@ -180,8 +161,7 @@ public:
             const S::SResult created = m_Key.Create(KEY_READ | KEY_SET_VALUE);
             if (created.Failed())
             {
-                std::fwprintf(stderr, L"launcher: cannot open the hand-off key (0x%08x)\n",
-                              created.Unsigned());
+                Print(Stream::Err, L"launcher: cannot open the hand-off key (0x%08x)\n", created.Unsigned());
                 return false;
             }
         }
@@ -191,7 +171,8 @@ public:
                                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         if (error != ERROR_SUCCESS)
         {
-            std::fwprintf(stderr, L"launcher: cannot write %ls (error %ld)\n", valueName.c_str(), error);
+            Print(Stream::Err, L"launcher: cannot write %ls: %ls\n", valueName.c_str(),
+                  STool::DescribeError(static_cast<DWORD>(error)).c_str());
             return false;
         }
         m_Written.push_back(valueName);
@@ -221,7 +202,8 @@ bool PlaceDll(HANDLE process, const std::wstring& dllPath)
     void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (remote == nullptr)
     {
-        std::fwprintf(stderr, L"launcher: cannot allocate in the process (error %lu)\n", GetLastError());
+        Print(Stream::Err, L"launcher: cannot allocate in the process: %ls\n",
+              STool::DescribeError(GetLastError()).c_str());
         return false;
     }
     bool loaded = false;
@@ -231,44 +213,80 @@ bool PlaceDll(HANDLE process, const std::wstring& dllPath)
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
         S::SHandle thread(CreateRemoteThread(process, nullptr, 0, loadLibrary, remote, 0, nullptr));
         if (!thread)
-            std::fwprintf(stderr, L"launcher: cannot start the loading thread (error %lu)\n", GetLastError());
+            Print(Stream::Err, L"launcher: cannot start the loading thread: %ls\n",
+                  STool::DescribeError(GetLastError()).c_str());
         else if (WaitForSingleObject(thread.Get(), kLoadTimeoutMs) != WAIT_OBJECT_0)
-            std::fwprintf(stderr, L"launcher: the DLL did not finish loading\n");
+            Print(Stream::Err, L"launcher: the DLL did not finish loading\n");
         else
         {
             DWORD module = 0;
             loaded = GetExitCodeThread(thread.Get(), &module) && module != 0;
             if (!loaded)
-                std::fwprintf(stderr, L"launcher: the DLL failed to load: %ls\n", dllPath.c_str());
+                Print(Stream::Err, L"launcher: the DLL failed to load: %ls\n", dllPath.c_str());
         }
     }
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return loaded;
 }
 
+// The program's full path when it names a folder, else the program as given for the system's own
+// search. Paths of MAX_PATH and more take the extended form, made short where the file system has
+// short names: Wine's CreateProcessW fails with error 2 on a long extended path.
+std::wstring ApplicationPath(const std::wstring& program)
+{
+    if (program.find_first_of(L"\\/") == std::wstring::npos)
+        return program;
+    const DWORD length = GetFullPathNameW(program.c_str(), 0, nullptr, nullptr);
+    if (length == 0)
+        return program;
+    std::wstring full(length, L'\0');
+    full.resize(GetFullPathNameW(program.c_str(), length, full.data(), nullptr));
+    if (full.size() < MAX_PATH)
+        return full;
+    full = STool::ExtendedPath(full);
+    std::wstring shortPath(full.size() + 1, L'\0');
+    const DWORD shortLength =
+        GetShortPathNameW(full.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (shortLength == 0 || shortLength >= shortPath.size())
+        return full;
+    shortPath.resize(shortLength);
+    return shortPath;
+}
+
 int Launch(const Options& options)
 {
-    if (GetFileAttributesW(options.dllPath.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(STool::ExtendedPath(options.dllPath).c_str()) == INVALID_FILE_ATTRIBUTES)
     {
-        std::fwprintf(stderr, L"launcher: DLL not found: %ls\n", options.dllPath.c_str());
-        return kExitPlacementFailed;
+        Print(Stream::Err, L"launcher: DLL not found: %ls: %ls\n", options.dllPath.c_str(),
+              STool::DescribeError(GetLastError()).c_str());
+        return kExitSetup;
     }
     std::wstring commandLine;
     for (const std::wstring& arg : options.program)
     {
         if (!commandLine.empty())
             commandLine.push_back(L' ');
-        commandLine += QuoteArgument(arg);
+        commandLine += STool::QuoteArgument(arg);
+    }
+    const std::wstring application = ApplicationPath(options.program.front());
+    const bool named = application.find_first_of(L"\\/") != std::wstring::npos;
+    if (named && GetFileAttributesW(STool::ExtendedPath(application).c_str()) == INVALID_FILE_ATTRIBUTES)
+    {
+        Print(Stream::Err, L"launcher: program not found: %ls: %ls\n", options.program.front().c_str(),
+              STool::DescribeError(GetLastError()).c_str());
+        return kExitMissing;
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &info))
+    if (!CreateProcessW(named ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
     {
-        std::fwprintf(stderr, L"launcher: cannot start %ls (error %lu)\n", options.program.front().c_str(),
-                      GetLastError());
-        return kExitStartFailed;
+        const DWORD error = GetLastError();
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        Print(Stream::Err, L"launcher: %ls %ls: %ls\n", missing ? L"program not found:" : L"cannot start",
+              options.program.front().c_str(), STool::DescribeError(error).c_str());
+        return missing ? kExitMissing : kExitCannotStart;
     }
     S::SHandle process(info.hProcess);
     S::SHandle mainThread(info.hThread);
@@ -282,9 +300,9 @@ int Launch(const Options& options)
     ready = ready && PlaceDll(process.Get(), options.dllPath);
     if (!ready)
     {
-        TerminateProcess(process.Get(), kExitPlacementFailed);
+        TerminateProcess(process.Get(), kExitSetup);
         WaitForSingleObject(process.Get(), INFINITE);
-        return kExitPlacementFailed;
+        return kExitSetup;
     }
     // From here on the values belong to the running process: the agent consumes what it reads.
     handoff.Keep();
@@ -299,11 +317,12 @@ int Launch(const Options& options)
 
 int wmain(int argc, wchar_t** argv)
 {
-    const std::optional<Options> options = ParseArguments(argc, argv);
-    if (!options)
+    Options options;
+    if (const std::optional<int> done = ParseArguments(argc, argv, options))
     {
-        PrintUsage();
-        return kExitBadArguments;
+        if (*done != 0)
+            Print(Stream::Err, L"(launcher --help shows the usage)\n");
+        return *done;
     }
-    return Launch(*options);
+    return Launch(options);
 }
