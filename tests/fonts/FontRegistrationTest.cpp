@@ -5,6 +5,7 @@
 #include "common/ProcessRunner.h"
 #include "common/RecordingLogger.h"
 #include "common/RegistrySandbox.h"
+#include "fonts/FontLimitRows.h"
 
 #include <gtest/gtest.h>
 
@@ -160,19 +161,32 @@ TEST_F(FontJobTest, NoFontsKeyOrNoValuesIsNothingToDo)
     EXPECT_EQ(Visible(), (std::vector<bool>{false, false, false, false}));
 }
 
-TEST_F(FontJobTest, MalformedEntriesAreSkippedAndTheRestProcessed)
+// At and one past each limit, with Two behind: a skipped entry neither fails nor stops the job, and a
+// cut-off read of an overlong path would name a missing file and fail it.
+TEST_F(FontJobTest, EntriesAtTheLimitsAreAddedAndOnePastAreSkipped)
 {
-    // A name over 259 characters: its data would add Four.
-    AddValue(std::wstring(300, L'n'), Original(L"four.ttf"));
-    // Data over 520 bytes whose text up to the first NUL names One: a cut-off read must not use it.
-    std::wstring oversize = Original(L"one.ttf");
-    oversize.push_back(L'\0');
-    oversize.resize(300, L'x');
-    AddBytes(L"Oversize", REG_SZ, oversize.c_str(), static_cast<DWORD>(oversize.size() * sizeof(wchar_t)));
+    wchar_t temp[MAX_PATH];
+    std::wstring base(temp, GetTempPathW(MAX_PATH, temp));
+    base.pop_back();
+    for (const STest::FontLimitRow& row : STest::kFontLimitRows)
+    {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_KeyPath.c_str());
+        const STest::PaddedFontCopy one(base, Original(L"one.ttf"), L"one.ttf", row.pathChars);
+        AddValue(STest::RowName(row, L"1 One"), one.Path());
+        AddValue(L"2 Two", Original(L"two.ttf"));
+        EXPECT_TRUE(Run(TRUE)) << row.label;
+        const bool added = row.outcome == FontEntryOutcome::Applied;
+        EXPECT_EQ(Visible(), (std::vector<bool>{added, true, false, false})) << row.label;
+        EXPECT_TRUE(Run(FALSE)) << row.label;
+        EXPECT_EQ(Visible(), (std::vector<bool>{false, false, false, false})) << row.label;
+    }
+}
+
+TEST_F(FontJobTest, DataOfAnyTypeIsTextEndingAtItsTerminatorOrItsEnd)
+{
     // The type is not checked: binary data holding a terminated path is a font like any other.
     const std::wstring three = Original(L"three.ttf");
     AddBytes(L"Binary", REG_BINARY, three.c_str(), static_cast<DWORD>((three.size() + 1) * sizeof(wchar_t)));
-    // Text without its terminator ends where the data ends.
     const std::wstring two = Original(L"two.ttf");
     AddBytes(L"Unterminated", REG_SZ, two.c_str(), static_cast<DWORD>(two.size() * sizeof(wchar_t)));
     EXPECT_TRUE(Run(TRUE));
