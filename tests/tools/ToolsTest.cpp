@@ -3,6 +3,7 @@
 #include "library/system/profile/SUserProfile.h"
 #include "startup/ProductLocations.h"
 
+#include "common/FontVisibility.h"
 #include "common/ProcessRunner.h"
 #include "common/RegistrySandbox.h"
 #include "fonts/FontLimitRows.h"
@@ -92,6 +93,9 @@ class ToolsTest : public testing::Test
 protected:
     ToolsTest() : m_Session(60000 + GetCurrentProcessId() % 10000)
     {
+        // The first GDI user of a fresh wineserver starts the desktop process, which keeps its
+        // starter's standard handles: a child's would hold the test's output pipe open for good.
+        STest::IsFontFamilyVisible(L"Lumerelx");
         SString account, profile, sid;
         EXPECT_TRUE(GetCurrentUserProfile(account, profile, sid));
         m_Profile = profile.c_str();
@@ -165,6 +169,7 @@ TEST_F(ToolsTest, HelpAndBadArgumentsGiveTheDocumentedExitCodes)
         {Tool(L"launcher") + L" /?", 0, L"usage: launcher"},
         {Tool(L"launcher") + L" --session abc " + Tool(L"fontprobe"), 125, L"not an unsigned decimal number"},
         {Tool(L"launcher") + L" " + Quote(unicodeProgram), 127, L"program not found: " + unicodeProgram},
+        {Tool(L"launcher") + L" lumerelx-no-such-program.exe", 127, L"program not found"},
         {Tool(L"launcher") + L" " + Quote(BinFolder() + L"..\\CMakeCache.txt"), 126, L"cannot start"},
         {Tool(L"launcher") + L" -- " + Tool(L"fontprobe") + L" --help", 0, L"usage: fontprobe"},
         {Tool(L"launcher") + L" " + Quote(longProbe), 0, L"handoff-values=0"},
