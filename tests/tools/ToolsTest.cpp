@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,15 +75,10 @@ std::wstring Snapshot(HKEY root, const std::wstring& path)
 // The output line about one Fonts entry, or nothing.
 std::string LineOf(const std::string& output, const std::wstring& name)
 {
-    const std::string start = Utf8(L"\"" + name + L"\"");
-    for (size_t at = 0; at < output.size();)
-    {
-        const size_t end = output.find('\n', at);
-        const std::string line = output.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (line.rfind(start, 0) == 0)
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(Utf8(L"\"" + name + L"\""), 0) == 0)
             return line;
-        at = end == std::string::npos ? output.size() : end + 1;
-    }
     return {};
 }
 

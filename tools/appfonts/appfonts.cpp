@@ -292,6 +292,7 @@ int List(const Arguments& args)
 }
 
 // The agent's job with each font tried in a child process, printing one line per entry.
+// Failure contract: a font that cannot even be tried counts as one the agent would not add.
 class CheckJob : public S::SFontJob
 {
 public:
