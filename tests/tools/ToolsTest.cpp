@@ -291,6 +291,9 @@ TEST_F(ToolsTest, NonAsciiFileAndFamilyNamesComeOutIntact)
          L"\"" + leaf + L"\" -> " + file + L": would be added"},
         {Tool(L"launcher") + L" " + Scope(L"{unicode}") + L" " + Tool(L"fontprobe") + L" " + Quote(family),
          L"font \"" + family + L"\": visible"},
+        // Last: --force writes what add would refuse, and still says why.
+        {Tool(L"appfonts") + L" add --force " + Scope(L"{unicode}") + L" " + Quote(file + L".missing"),
+         L"warning: " + file + L".missing: file missing"},
     };
     for (const auto& c : cases)
     {
