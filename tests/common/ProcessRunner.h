@@ -92,6 +92,15 @@ inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'0
         }
     }
     CloseHandle(readEnd);
+    // A process may close its output before it ends.
+    const ULONGLONG now = GetTickCount64();
+    if (WaitForSingleObject(info.hProcess, now < deadline ? static_cast<DWORD>(deadline - now) : 0) !=
+        WAIT_OBJECT_0)
+    {
+        ADD_FAILURE() << "process did not end in time";
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 10'000);
+    }
     GetExitCodeProcess(info.hProcess, &result.exitCode);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
