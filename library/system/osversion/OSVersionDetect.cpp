@@ -316,10 +316,13 @@ bool DetectFromVersion(OSVersionRecord& r, IOSVersionSource& source)
     info.dwOSVersionInfoSize = sizeof(info);
     if (!source.QueryVersion(info))
         return false;
+    // The system need not terminate the text; only the terminated copy is read.
+    wchar_t servicePackText[ServicePackTextSize];
+    CopyServicePackText(servicePackText, info.szCSDVersion);
     ReportedVersion v{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber, info.dwPlatformId,
-                      info.szCSDVersion};
+                      servicePackText};
     if (info.dwPlatformId == VER_PLATFORM_WIN32_NT)
-        v.servicePackMajor = ParseServicePackNumber(info.szCSDVersion);
+        v.servicePackMajor = ParseServicePackNumber(servicePackText);
     else if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
         DeriveWindows9xServicePack(v);
     FillCommon(r, source, v, false);
