@@ -8,6 +8,7 @@
 #include "common/RecordingLogger.h"
 #include "library/system/service/SServiceManager.h"
 #include "library/system/service/ServiceCalls.h"
+#include "library/system/service/ServiceControl.h"
 #include "library/system/service/ServiceResult.h"
 
 #include <windows.h>
@@ -66,6 +67,38 @@ template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutM
             return false;
     return true;
 }
+
+// Sets a value through a ...ForTesting setter for the scope and puts the previous one back.
+template <typename T> class Installed
+{
+public:
+    Installed(T* (*set)(T*) noexcept, T* value) : m_Set(set), m_Previous(set(value)) {}
+    Installed(const Installed&) = delete;
+    Installed& operator=(const Installed&) = delete;
+    ~Installed() { m_Set(m_Previous); }
+
+private:
+    T* (*m_Set)(T*) noexcept;
+    T* m_Previous;
+};
+
+// While it lives, the service classes wait and pause by this clock, which notes every pause. A
+// virtual one only moves its own time on, a real one sleeps.
+struct RecordingClock final : S::IServiceWaitClock
+{
+    explicit RecordingClock(bool real = false) : real(real) {}
+    uint64_t NowMs() noexcept override { return real ? S::SystemServiceWaitClock().NowMs() : now; }
+    void SleepMs(DWORD ms) noexcept override
+    {
+        sleeps.push_back(ms);
+        real ? S::SystemServiceWaitClock().SleepMs(ms) : void(now += ms);
+    }
+
+    const bool real;
+    uint64_t now = 1'000'000;
+    std::vector<DWORD> sleeps;
+    Installed<S::IServiceWaitClock> installed{S::SetServiceWaitClockForTesting, this};
+};
 
 // A service of the test's own (service_host.exe, see there for `options`) under a unique name,
 // also its display name; deleted when the object goes, after ending its process: a held service
@@ -151,6 +184,7 @@ struct ServiceCallScript
     DWORD connectionError = 0;         // connections fail with it
     std::atomic<HANDLE> gate{nullptr}; // the next connection waits until it is set
     std::atomic<int> stops{0}, enumerations{0}, connections{0};
+    std::atomic<DWORD> access{0}, control{0}; // the last connection's access, the last control sent
 
 private:
     static inline std::atomic<ServiceCallScript*> current{nullptr};
@@ -167,6 +201,7 @@ private:
     static BOOL WINAPI Control(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
     {
         ServiceCallScript& script = *current;
+        script.control = control;
         if (control != SERVICE_CONTROL_STOP || !Scripted(service))
             return S::SServiceCalls::System().control(service, control, status);
         ++script.stops;
@@ -213,6 +248,7 @@ private:
     {
         ServiceCallScript& script = *current;
         ++script.connections;
+        script.access = access;
         if (const HANDLE gate = script.gate.exchange(nullptr))
             WaitForSingleObject(gate, 10000);
         if (script.connectionError == 0)

@@ -1,12 +1,27 @@
 #include "library/system/service/FontCachePool.h"
 
+#include <atomic>
+
 namespace S
 {
+
+namespace
+{
+
+constinit std::atomic<SThreadPool*> InstalledPool{nullptr};
+
+} // namespace
 
 SThreadPool& FontCachePool() noexcept
 {
     static SThreadPool pool(0, 0, FontCachePoolName, FontCachePoolWaitLimitMs);
-    return pool;
+    SThreadPool* const installed = InstalledPool.load();
+    return installed != nullptr ? *installed : pool;
+}
+
+SThreadPool* SetFontCachePoolForTesting(SThreadPool* pool) noexcept
+{
+    return InstalledPool.exchange(pool);
 }
 
 namespace

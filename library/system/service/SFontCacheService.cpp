@@ -16,7 +16,13 @@ namespace
 
 constinit std::atomic<uint32_t> StopRequests{0};
 
-constexpr wchar_t FontCacheServiceName[] = L"FontCache";
+constinit std::atomic<const wchar_t*> ServiceNameForTesting{nullptr};
+
+const wchar_t* FontCacheServiceName() noexcept
+{
+    const wchar_t* const name = ServiceNameForTesting.load();
+    return name != nullptr ? name : L"FontCache";
+}
 
 // 1 running, 0 not running, -1 unknown (no connection, no such service, no status).
 int32_t FontCacheRunning()
@@ -26,7 +32,7 @@ int32_t FontCacheRunning()
     if (manager.Init(result, ServiceManagerAccess::All, nullptr, nullptr).Failed())
         return -1;
     std::unique_ptr<SService> service;
-    if (manager.OpenService(result, &service, FontCacheServiceName, ServiceAccess::QueryStatus).Failed())
+    if (manager.OpenService(result, &service, FontCacheServiceName(), ServiceAccess::QueryStatus).Failed())
         return -1;
     return service->IsRunning(nullptr);
 }
@@ -41,7 +47,7 @@ int SFontCacheService::StopJob::Run()
         if (FontCacheRunning() == 1)
         {
             SResult result;
-            ControlServiceByName(result, FontCacheServiceName, SServiceAction::Stop, false, nullptr);
+            ControlServiceByName(result, FontCacheServiceName(), SServiceAction::Stop, false, nullptr);
         }
         SwitchToThread();
         const uint32_t before = StopRequests.fetch_sub(handled);
@@ -69,6 +75,11 @@ void RequestFontCacheStop() noexcept
     // No job was queued and none will drain the counter: drop the requests it holds, so that a
     // later request posts again.
     StopRequests.store(0);
+}
+
+const wchar_t* SetFontCacheServiceNameForTesting(const wchar_t* name) noexcept
+{
+    return ServiceNameForTesting.exchange(name);
 }
 
 uint32_t PendingFontCacheStopRequests() noexcept

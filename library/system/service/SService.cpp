@@ -209,7 +209,7 @@ SResult SService::StopWithDependents(SResult& result, SServiceStatus& status, SL
             return result = 0;
         if (state == SServiceState::Paused || state == SServiceState::Running)
             return result;
-        SystemServiceWaitClock().SleepMs(1000);
+        ServiceWaitClock().SleepMs(1000);
         Control(result, ServiceControlCode::Stop, status);
     }
     if (stopped == nullptr || result != ServiceResult::DependentServices)

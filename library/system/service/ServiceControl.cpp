@@ -5,6 +5,7 @@
 #include "library/system/service/ServiceResult.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <memory>
 
@@ -27,6 +28,8 @@ public:
     }
     void SleepMs(DWORD ms) noexcept override { Sleep(ms); }
 };
+
+constinit std::atomic<IServiceWaitClock*> InstalledClock{nullptr};
 
 constexpr int StopRetryLimit = 5;
 constexpr DWORD StopRetryPauseMs = 1000;
@@ -77,7 +80,7 @@ SResult StopOpenService(SResult& result, SService& service, const wchar_t* name,
             return result = restart ? waited : SResult(0);
         ++retries;
         LogService(SLogLevel::Debug, nullptr, L"Retry to stop service \"%s\".", name);
-        SystemServiceWaitClock().SleepMs(StopRetryPauseMs);
+        ServiceWaitClock().SleepMs(StopRetryPauseMs);
         if (service.StopWithDependents(result, status, nullptr).Failed())
         {
             LogService(SLogLevel::Error, &result, L"Failed to stop service '%s'.", name);
@@ -129,15 +132,21 @@ DWORD ServiceWaitPollInterval(uint32_t waitHint) noexcept
     return std::clamp<DWORD>(waitHint / 10, 1000, 5000);
 }
 
-SResult WaitForServiceState(SService& service, SServiceState pending, SServiceState target,
-                            SServiceStatus& status)
+IServiceWaitClock& ServiceWaitClock() noexcept
 {
-    return WaitForServiceState(service, pending, target, status, SystemServiceWaitClock());
+    IServiceWaitClock* const installed = InstalledClock.load();
+    return installed != nullptr ? *installed : SystemServiceWaitClock();
+}
+
+IServiceWaitClock* SetServiceWaitClockForTesting(IServiceWaitClock* clock) noexcept
+{
+    return InstalledClock.exchange(clock);
 }
 
 SResult WaitForServiceState(SService& service, SServiceState pending, SServiceState target,
-                            SServiceStatus& status, IServiceWaitClock& clock)
+                            SServiceStatus& status)
 {
+    IServiceWaitClock& clock = ServiceWaitClock();
     const uint64_t start = clock.NowMs();
     SServiceStatus current;
     SResult result;

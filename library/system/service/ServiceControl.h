@@ -27,6 +27,14 @@ public:
 // The performance-counter clock (counter x 1000 / frequency) and Sleep.
 IServiceWaitClock& SystemServiceWaitClock() noexcept;
 
+// The clock that every wait and pause of the service classes uses: the system's unless a test
+// installed another.
+IServiceWaitClock& ServiceWaitClock() noexcept;
+
+// Installs `clock` (null: the system's again) and returns the one installed before, null for the
+// system's. Install before the calls that should see it start, restore after they have returned.
+IServiceWaitClock* SetServiceWaitClockForTesting(IServiceWaitClock* clock) noexcept;
+
 inline constexpr uint64_t ServiceWaitLimitMs = 20000;
 
 // The pause between two status reads: a tenth of the wait hint, within 1,000 to 5,000 ms.
@@ -36,8 +44,6 @@ DWORD ServiceWaitPollInterval(uint32_t waitHint) noexcept;
 // 0xA0040797 after 20 s in `pending`; a status read's failure as it comes.
 SResult WaitForServiceState(SService& service, SServiceState pending, SServiceState target,
                             SServiceStatus& status);
-SResult WaitForServiceState(SService& service, SServiceState pending, SServiceState target,
-                            SServiceStatus& status, IServiceWaitClock& clock);
 
 // Starts, stops or restarts the named service, optionally waiting for the change, and logs every
 // step for component "Service". A restart also stops the running dependents first and starts

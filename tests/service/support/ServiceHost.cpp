@@ -1,5 +1,6 @@
 // A service program for the service tests:   service_host.exe <name> [options]
 //   --paused, --pause-pending   the state once started, instead of running
+//   --start-pending             stay start pending for good
 //   --hold=HINT                 answer a stop by staying stop pending for good, with wait hint HINT
 //   --pause-on-stop=MS          answer a stop by moving to pause pending, and MS later to stopped
 //   --stop-pauses               answer every stop by reporting paused, and never stop
@@ -56,6 +57,8 @@ void WINAPI ServiceMain(DWORD, wchar_t**)
     if ((g_Handle = RegisterServiceCtrlHandlerExW(g_Name, Handler, nullptr)) == nullptr)
         return;
     Report(SERVICE_START_PENDING, 1000);
+    if (Find(L"--start-pending"))
+        Sleep(INFINITE);
     Report(Find(L"--paused")          ? SERVICE_PAUSED
            : Find(L"--pause-pending") ? SERVICE_PAUSE_PENDING
                                       : SERVICE_RUNNING);
