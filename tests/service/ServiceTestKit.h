@@ -169,9 +169,9 @@ struct ServiceCallScript
     explicit ServiceCallScript(const std::wstring& service = L"") : service(service)
     {
         current = this;
-        S::InstallServiceCalls({OpenManager, EnumDependents, Control});
+        previous = S::InstallServiceCallsForTesting({OpenManager, EnumDependents, Control});
     }
-    ~ServiceCallScript() { S::InstallServiceCalls({}); } // the system's calls again
+    ~ServiceCallScript() { S::InstallServiceCallsForTesting(previous); }
 
     const std::wstring service;   // the one service scripted and counted, by its display name
     std::atomic<int> refusals{0}; // its next stops get ERROR_SERVICE_CANNOT_ACCEPT_CTRL
@@ -188,6 +188,7 @@ struct ServiceCallScript
 
 private:
     static inline std::atomic<ServiceCallScript*> current{nullptr};
+    S::SServiceCalls previous;
 
     static bool Scripted(SC_HANDLE service)
     {

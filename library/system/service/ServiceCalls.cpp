@@ -38,7 +38,7 @@ SServiceCalls GetServiceCalls() noexcept
     return calls;
 }
 
-SServiceCalls InstallServiceCalls(const SServiceCalls& calls) noexcept
+SServiceCalls InstallServiceCallsForTesting(const SServiceCalls& calls) noexcept
 {
     const SServiceCalls previous = GetServiceCalls();
     OpenManagerSlot.store(calls.openManager);

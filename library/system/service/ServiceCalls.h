@@ -32,6 +32,6 @@ struct SServiceCalls
 SServiceCalls GetServiceCalls() noexcept;
 
 // Replaces the table (a null entry restores the system's function) and returns the previous one.
-SServiceCalls InstallServiceCalls(const SServiceCalls& calls) noexcept;
+SServiceCalls InstallServiceCallsForTesting(const SServiceCalls& calls) noexcept;
 
 } // namespace S
