@@ -131,55 +131,35 @@ TEST(ControlServiceByName, StartsAndStopsThatDoNotSimplySucceed)
     {
         const wchar_t* options;
         int refusals;     // -1: a stop is sent first, so that Wine refuses the next; -2: not started
-        bool virtualTime; // else the clock is real, and the pauses are a lower bound
-        std::pair<size_t, DWORD> pauses; // their number and length
+        bool virtualTime; // else the clock is real, and the number of pauses a lower bound
+        size_t pauses;
+        DWORD pause; // each pause's length
         Call call;
     };
     const Case cases[] = {
-        {L"",
-         2,
-         false,
-         {0, 1000},
+        {L"", 2, false, 0, 1000,
          Call{Stop, true, Running, ServiceResult::CannotAcceptControl.Code(),
               Lines{Refused, L"Failed to stop service '%ls'."}, 1}},
-        {L"--pause-pending",
-         2,
-         false,
-         {2, 1000},
+        {L"--pause-pending", 2, false, 2, 1000,
          Call{Stop, true, PausePending, 0, Lines{Refused, Refused, DidStop}, 3}},
-        {L"--hold=0",
-         -1,
-         false,
-         {0, 1000},
+        {L"--hold=0", -1, false, 0, 1000,
          Call{Stop, false, StopPending, 0, Lines{Refused, L"Sent stop request to service '%ls'."}, 1}},
         // Answers the stop by pausing and reports stopped 600 ms later: the retry finds it stopped.
-        {L"--pause-on-stop=600",
-         0,
-         false,
-         {1, 1000},
+        {L"--pause-on-stop=600", 0, false, 1, 1000,
          Call{Stop, true, Running, 0,
               Lines{L"Service \"%ls\" was stopped but its status could not be verified. Last state: 1.",
                     L"Retry to stop service \"%ls\".",
                     Os(L"SService::Control", L"ERROR_SERVICE_NOT_ACTIVE (0x00000426)"), DidStop},
               2}},
         // Every stop ends in paused: five retries, then a plain stop gives up without failing.
-        {L"--stop-pauses", 0, true, {5, 1000}, Call{Stop, true, Running, 0, fiveRetries, 6}},
+        {L"--stop-pauses", 0, true, 5, 1000, Call{Stop, true, Running, 0, fiveRetries, 6}},
         // Stop pending for good: polled at a tenth of the wait hint until 20 s have passed.
-        {L"--hold=35000", 0, true, {6, 3500}, Call{Stop, true, Running, 0, Lines{stopTimedOut}, 1}},
-        {L"--hold=0",
-         0,
-         true,
-         {21, 1000},
+        {L"--hold=35000", 0, true, 6, 3500, Call{Stop, true, Running, 0, Lines{stopTimedOut}, 1}},
+        {L"--hold=0", 0, true, 21, 1000,
          Call{Restart, true, Running, ServiceResult::TimedOut.Code(), Lines{stopTimedOut}, 1}},
-        {L"--start-pending",
-         -2,
-         true,
-         {21, 1000},
+        {L"--start-pending", -2, true, 21, 1000,
          Call{Start, true, Stopped, 0, Lines{L"Service '%ls' timed out while starting. Last state: 4."}, 0}},
-        {L"--paused",
-         -2,
-         false,
-         {0, 1000},
+        {L"--paused", -2, false, 0, 1000,
          Call{Start, true, Stopped, 0,
               Lines{L"Service \"%ls\" was started but its status could not be verified. Last state: 2."}, 0}},
     };
@@ -196,12 +176,11 @@ TEST(ControlServiceByName, StartsAndStopsThatDoNotSimplySucceed)
                     ControlServiceByName(result, test.SName(), Stop, false, nullptr).Succeeded());
         RecordingClock clock(!c.virtualTime);
         Act(test.Name(), script, c.call);
-        const auto [count, length] = c.pauses;
         if (c.virtualTime)
-            EXPECT_EQ(clock.sleeps, std::vector<DWORD>(count, length));
+            EXPECT_EQ(clock.sleeps, std::vector<DWORD>(c.pauses, c.pause));
         else
-            EXPECT_TRUE(clock.sleeps.size() >= count &&
-                        std::ranges::count(clock.sleeps, length) == std::ssize(clock.sleeps));
+            EXPECT_TRUE(clock.sleeps.size() >= c.pauses &&
+                        std::ranges::count(clock.sleeps, c.pause) == std::ssize(clock.sleeps));
     }
 }
 
