@@ -86,19 +86,13 @@ class RecordedSource final : public IOSVersionSource
 {
 public:
     explicit RecordedSource(const RecordedSystem& system) : s(system) {}
-    using Fact = RecordedSystem::Fact;
-    using Value = RecordedSystem::Value;
 
     bool QueryVersionEx(OSVERSIONINFOEXW& info) override
     {
-        if (s.query < RecordedSystem::Extended)
-            return false;
-        Fill(info, s.reported);
-        info.wServicePackMajor = s.reported.servicePackMajor;
-        info.wServicePackMinor = s.reported.servicePackMinor;
-        info.wSuiteMask = s.reported.suiteMask;
-        info.wProductType = s.reported.productType;
-        return true;
+        const RecordedSystem::Version& v = s.reported;
+        std::tie(info.wServicePackMajor, info.wServicePackMinor, info.wSuiteMask, info.wProductType) =
+            std::tie(v.servicePackMajor, v.servicePackMinor, v.suiteMask, v.productType);
+        return s.query >= RecordedSystem::Extended && Fill(info, v);
     }
     bool QueryVersion(OSVERSIONINFOW& info) override
     {
@@ -111,7 +105,8 @@ public:
     }
     bool KeyExists(const wchar_t* subKey, REGSAM access) override
     {
-        return std::ranges::any_of(s.registry, [&](const Fact& f) { return Visible(f, subKey, access); });
+        return std::ranges::any_of(s.registry,
+                                   [&](const RecordedSystem::Fact& f) { return Visible(f, subKey, access); });
     }
     bool ReadText(const wchar_t* subKey, const wchar_t* name, REGSAM access, SString& out) override
     {
@@ -158,14 +153,14 @@ private:
         std::wmemcpy(info.szCSDVersion, v.text.c_str(), std::min<size_t>(v.text.size(), 128));
         return true;
     }
-    static bool Visible(const Fact& fact, const wchar_t* subKey, REGSAM access)
+    static bool Visible(const RecordedSystem::Fact& fact, const wchar_t* subKey, REGSAM access)
     {
         return _wcsicmp(fact.key, subKey) == 0 &&
                ((access & KEY_WOW64_64KEY) != 0 || _wcsnicmp(subKey, L"Software\\", 9) != 0);
     }
-    const Value* Find(const wchar_t* subKey, const wchar_t* name, REGSAM access) const
+    const RecordedSystem::Value* Find(const wchar_t* subKey, const wchar_t* name, REGSAM access) const
     {
-        for (const Fact& fact : s.registry)
+        for (const RecordedSystem::Fact& fact : s.registry)
             if (Visible(fact, subKey, access) && fact.name != nullptr && _wcsicmp(fact.name, name) == 0)
                 return &fact.value;
         return nullptr;
