@@ -1,6 +1,7 @@
 #include "library/system/process/SThreadPool.h"
 
 #include "library/diagnostics/Log.h"
+#include "library/system/SModule.h"
 #include "library/system/process/SCaughtException.h"
 
 #include <algorithm>
@@ -34,9 +35,7 @@ void PoolLog(int level, const SResult* result, const wchar_t* format, ...) noexc
 // True while the process is ending: its other threads are gone and will never report back.
 bool ProcessIsEnding() noexcept
 {
-    using Function = BOOLEAN(NTAPI*)();
-    const auto query = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+    const auto query = FindLoadedModuleFunction<BOOLEAN(NTAPI*)()>(L"ntdll.dll", "RtlDllShutdownInProgress");
     return query != nullptr && query() != FALSE;
 }
 
