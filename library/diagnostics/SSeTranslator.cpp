@@ -137,7 +137,6 @@ CONTEXT g_OverflowContext;
     // Stack probes and walkers judge the stack by these bounds.
     NT_TIB* tib = nullptr;
     asm("movq %%gs:0x30, %0" : "=r"(tib)); // the thread block's own address
-
     tib->StackBase = g_ReserveStack + kReserveStackBytes;
     tib->StackLimit = g_ReserveStack;
     EXCEPTION_POINTERS pointers{&g_OverflowRecord, &g_OverflowContext};
@@ -147,10 +146,11 @@ CONTEXT g_OverflowContext;
         SleepEx(INFINITE, FALSE);
 }
 
-EXCEPTION_DISPOSITION RedirectToOverflowReport(const EXCEPTION_RECORD& record, CONTEXT& context) noexcept
+// True when the thread now goes on in the report; false when another thread is already there.
+bool RedirectToOverflowReport(const EXCEPTION_RECORD& record, CONTEXT& context) noexcept
 {
     if (g_ReserveStackTaken.exchange(true))
-        return ExceptionContinueSearch;
+        return false;
     g_OverflowRecord = record;
     g_OverflowRecord.ExceptionRecord = nullptr;
     g_OverflowContext = context;
@@ -158,7 +158,7 @@ EXCEPTION_DISPOSITION RedirectToOverflowReport(const EXCEPTION_RECORD& record, C
     // Entered as if called: the return-address slot and the callee's 32-byte home area lie inside.
     context.Rsp = reinterpret_cast<DWORD64>(g_ReserveStack + kReserveStackBytes) - 40;
     context.Rip = reinterpret_cast<DWORD64>(&ReportStackOverflow);
-    return ExceptionContinueExecution;
+    return true;
 }
 
 // An overflow never reaches the translation frame: walking thousands of frames needs more stack than
@@ -170,8 +170,7 @@ LONG CALLBACK TakeStackOverflow(EXCEPTION_POINTERS* pointers) noexcept
     const ThreadState* state = CurrentThreadState();
     if (state == nullptr || state->translator == nullptr)
         return EXCEPTION_CONTINUE_SEARCH;
-    return RedirectToOverflowReport(*pointers->ExceptionRecord, *pointers->ContextRecord) ==
-                   ExceptionContinueExecution
+    return RedirectToOverflowReport(*pointers->ExceptionRecord, *pointers->ContextRecord)
                ? EXCEPTION_CONTINUE_EXECUTION
                : EXCEPTION_CONTINUE_SEARCH;
 }
