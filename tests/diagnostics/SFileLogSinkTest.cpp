@@ -1,10 +1,14 @@
 // The file sink on real files: the line format, rollover at the size limit, concurrent writers.
 #include "library/diagnostics/SFileLogSink.h"
+#include "library/system/SHandle.h"
+
+#include "common/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -38,10 +42,10 @@ std::vector<std::string> LogLines(const std::wstring& path)
     return lines;
 }
 
-// Groups: time stamp, UTC offset, process id, thread id, message.
+// Groups: time stamp, UTC offset, process id, thread id, level and message.
 const std::regex LinePattern(R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \(([+-]\d\d:\d\d)\) )"
                              R"(\{593347BD-18         :    0\} \[CLNT:([ \d]{5}):([ \d]{5})\] )"
-                             R"(Error:   \[LOG\] (.*)\r\n$)");
+                             R"((Error|Debug):   \[LOG\] (.*)\r\n$)");
 
 class SFileLogSinkTest : public ::testing::Test
 {
@@ -83,31 +87,81 @@ std::string Stamp(const SYSTEMTIME& t)
 
 } // namespace
 
+// Also run by the next case in zones west and east of UTC.
 TEST_F(SFileLogSinkTest, LineFormatByteForByte)
 {
     Install(0, SLogLevel::Error | SLogLevel::Info); // half of Debug
+    LogDebug(L"not at this level");
+    Install(0, SLogLevel::Error | SLogLevel::Debug);
     SYSTEMTIME before{}, after{};
     GetLocalTime(&before);
     LogError(L"disk %s is %d%% full: %s", L"C:", 93, L"\u00e9\u4e2d");
+    LogDebug(L"debug %d", 5);
     GetLocalTime(&after);
-    LogDebug(L"not at this level");
     m_Sink.SetSizeLimit(0);
     LogError(L"switched off");
 
     const std::vector<std::string> lines = LogLines(m_Log);
-    std::smatch match;
-    ASSERT_TRUE(lines.size() == 1 && std::regex_match(lines[0], match, LinePattern))
-        << testing::PrintToString(lines);
-    EXPECT_TRUE(Stamp(before) <= match[1].str() && match[1].str() <= Stamp(after)) << match[1];
+    ASSERT_EQ(lines.size(), 2u) << testing::PrintToString(lines);
     TIME_ZONE_INFORMATION zone{};
     const bool daylight = GetTimeZoneInformation(&zone) == TIME_ZONE_ID_DAYLIGHT;
     const long east = -(zone.Bias + (daylight ? zone.DaylightBias : 0)); // the system's view, in minutes
-    char expected[96];
-    std::snprintf(expected, sizeof expected,
-                  "%c%02ld:%02ld|%5lu|%5lu|disk C: is 93%% full: \xC3\xA9\xE4\xB8\xAD", east < 0 ? '-' : '+',
-                  std::labs(east) / 60, std::labs(east) % 60, GetCurrentProcessId(),
-                  GetCurrentThreadId()); // the message in UTF-8
-    EXPECT_EQ(match[2].str() + "|" + match[3].str() + "|" + match[4].str() + "|" + match[5].str(), expected);
+    for (const auto& [line, message] :
+         {std::pair{lines[0], "Error|disk C: is 93% full: \xC3\xA9\xE4\xB8\xAD"},
+          std::pair{lines[1], "Debug|debug 5"}})
+    {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, LinePattern)) << line;
+        EXPECT_TRUE(Stamp(before) <= match[1].str() && match[1].str() <= Stamp(after)) << match[1];
+        char expected[96];
+        std::snprintf(expected, sizeof expected, "%c%02ld:%02ld|%5lu|%5lu|%s", east < 0 ? '-' : '+',
+                      std::labs(east) / 60, std::labs(east) % 60, GetCurrentProcessId(), GetCurrentThreadId(),
+                      message); // the message in UTF-8
+        EXPECT_EQ(match[2].str() + "|" + match[3].str() + "|" + match[4].str() + "|" + match[5].str() + "|" +
+                      match[6].str(),
+                  expected);
+        std::printf("offset=%s\n", match[2].str().c_str());
+    }
+}
+
+// Wine takes a process's zone from the Unix "TZ" it starts with, which only a Unix program can set for
+// it: the case runs again through the shell in zones without daylight time, its output in a file.
+TEST(SFileLogSinkZones, LineFormatWestAndEastOfUtc)
+{
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr)
+        GTEST_SKIP() << "the zone of a Windows process is the system's";
+    const std::wstring out = std::filesystem::temp_directory_path().wstring() + L"lumerelx-zone-" +
+                             std::to_wstring(GetCurrentProcessId());
+    std::filesystem::remove(out);
+    char* const unixOut = toUnix(out.c_str());
+    ASSERT_NE(unixOut, nullptr);
+    const std::wstring unixName(unixOut, unixOut + std::strlen(unixOut));
+    HeapFree(GetProcessHeap(), 0, unixOut);
+    for (const auto& [zone, offset] :
+         {std::pair{L"Pacific/Marquesas", "-09:30"}, {L"Asia/Kathmandu", "+05:45"}})
+    {
+        std::wstring command =
+            L"Z:\\bin\\sh -c \"TZ=" + std::wstring(zone) + L" wine '" + STest::BinFolder() +
+            L"diagnostics_tests.exe' --gtest_filter=SFileLogSinkTest.LineFormatByteForByte >'" + unixName +
+            L".tmp' 2>&1; mv '" + unixName + L".tmp' '" + unixName + L"'\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+        const SHandle processHandle(process.hProcess), threadHandle(process.hThread);
+        // The handles Wine gives for a Unix program tell nothing of its end; the renamed file does.
+        for (const ULONGLONG end = GetTickCount64() + 120'000;
+             !std::filesystem::exists(out) && GetTickCount64() < end;)
+            Sleep(20);
+        const std::string output = ReadBytes(out);
+        std::filesystem::remove(out);
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        EXPECT_NE(output.find(std::string("offset=") + offset), std::string::npos) << output;
+    }
 }
 
 TEST_F(SFileLogSinkTest, ForeignFilesAreRolledOverOwnOnesContinuedUntilALineWouldPassTheLimit)
@@ -169,7 +223,7 @@ TEST_F(SFileLogSinkTest, ConcurrentWritersWriteWholeLinesAndLoseOnlyRolledOverOn
         {
             std::smatch match;
             ASSERT_TRUE(std::regex_match(line, match, LinePattern)) << line;
-            const std::string text = match[5].str();
+            const std::string text = match[6].str();
             ASSERT_TRUE(std::regex_match(text, match, std::regex(R"(writer (\d) line (\d{3}))"))) << text;
             seen[std::stoi(match[1].str())].push_back(std::stoi(match[2].str()));
         }
