@@ -1,5 +1,6 @@
 #include "process/ThreadTestSupport.h"
 
+#include "library/system/process/SEvent.h"
 #include "library/system/process/SThread.h"
 
 #include <gtest/gtest.h>
@@ -33,9 +34,19 @@ TEST(SThread, ExitCodeIsTheProcedureResultOrTheTerminationCodeAndTheLogSaysWhich
                   result, L"seven", [](void*) -> unsigned { return 7; }, nullptr, 0, 0, nullptr, &id),
               SResult(0));
     EXPECT_EQ(thread.GetThreadId(), id);
-    const auto sleepForever = [](void*) -> unsigned { return SleepEx(INFINITE, FALSE); };
-    ASSERT_EQ(doomed.Create(result, L"doomed", sleepForever, nullptr), SResult(0));
-    ASSERT_TRUE(log.WaitFor(L"Purpose: doomed."));
+    // Ended by force only once it waits on an event of the test's own, where it holds no lock (of the
+    // log or the heap) that the rest of the process would then wait for.
+    SEvent waiting, never;
+    for (SEvent* event : {&waiting, &never})
+        ASSERT_EQ(event->Create(result, SString(), false, true, true, false, nullptr), SResult(0));
+    HANDLE events[] = {waiting.GetHandle(), never.GetHandle()};
+    const auto waitForever = [](void* handles) -> unsigned
+    {
+        return SignalObjectAndWait(static_cast<HANDLE*>(handles)[0], static_cast<HANDLE*>(handles)[1],
+                                   INFINITE, FALSE);
+    };
+    ASSERT_EQ(doomed.Create(result, L"doomed", waitForever, events), SResult(0));
+    ASSERT_EQ(waiting.Wait(result, false, 10'000), SResult(0));
     EXPECT_EQ(doomed.Terminate(result, 5), SResult(0));
     for (auto [which, code] : {std::pair{&thread, 7u}, std::pair{&doomed, 5u}})
     {
