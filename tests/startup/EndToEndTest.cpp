@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
 #include <string>
+#include <vector>
 
 using namespace S;
 
@@ -59,6 +62,46 @@ private:
     std::wstring m_Name;
 };
 
+// A run killed half-way leaves its hand-off values behind, and a later process that gets the same id
+// would take them. Cleared first: the values of processes no longer running with the texts these
+// cases write; nothing else.
+class EndToEnd : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0,
+                          KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return;
+        const std::wregex ours(L"([0-9a-f]{8})-(Asynchronous|SessionId|AppId)");
+        const std::set<std::wstring> texts = {L"{app}", L"a",    L"1",     L"3",     L"TRUE",
+                                              L"true",  L"tRuE", L"TRUE ", L"TRUEX", L"foreign"};
+        std::vector<std::wstring> stale;
+        for (DWORD i = 0;; ++i)
+        {
+            wchar_t name[64], data[64];
+            DWORD nameSize = 64, dataSize = sizeof data, type = 0;
+            const LSTATUS status = RegEnumValueW(key, i, name, &nameSize, nullptr, &type,
+                                                 reinterpret_cast<BYTE*>(data), &dataSize);
+            if (status == ERROR_NO_MORE_ITEMS)
+                break;
+            std::wcmatch match;
+            if (status != ERROR_SUCCESS || type != REG_SZ || !std::regex_match(name, match, ours) ||
+                !texts.contains(std::wstring(data, wcsnlen(data, dataSize / 2))))
+                continue;
+            const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, std::stoul(match[1].str(), nullptr, 16));
+            if (process == nullptr)
+                stale.emplace_back(name);
+            else
+                CloseHandle(process);
+        }
+        for (const std::wstring& value : stale)
+            RegDeleteValueW(key, value.c_str());
+        RegCloseKey(key);
+    }
+};
+
 bool Has(const STest::ProcessResult& result, const std::string& line)
 {
     return result.output.find(line + "\n") != std::string::npos ||
@@ -68,7 +111,7 @@ bool Has(const STest::ProcessResult& result, const std::string& line)
 } // namespace
 
 // Inline, the agent takes only its own values; loaded a second time, it does nothing.
-TEST(EndToEnd, InlineAgentConsumesOnlyItsOwnValuesOnce)
+TEST_F(EndToEnd, InlineAgentConsumesOnlyItsOwnValuesOnce)
 {
     ForeignValue foreign;
     const int before = CountValues();
@@ -81,7 +124,7 @@ TEST(EndToEnd, InlineAgentConsumesOnlyItsOwnValuesOnce)
     EXPECT_EQ(CountValues(), before);
 }
 
-TEST(EndToEnd, AsynchronousTextSelectsTheThread)
+TEST_F(EndToEnd, AsynchronousTextSelectsTheThread)
 {
     struct Case
     {
@@ -103,7 +146,7 @@ TEST(EndToEnd, AsynchronousTextSelectsTheThread)
     }
 }
 
-TEST(EndToEnd, MissingSessionLeavesApplicationIdForTheProcess)
+TEST_F(EndToEnd, MissingSessionLeavesApplicationIdForTheProcess)
 {
     const int before = CountValues();
     const auto result = STest::RunProcess(Launcher() + L" --app-id a " + Probe());
@@ -117,7 +160,7 @@ TEST(EndToEnd, MissingSessionLeavesApplicationIdForTheProcess)
     EXPECT_EQ(CountValues(), before);
 }
 
-TEST(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
+TEST_F(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
 {
     const int before = CountValues();
     struct Case
@@ -147,7 +190,7 @@ TEST(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
     }
 }
 
-TEST(EndToEnd, DllMainReturnsTrueForEveryReasonAndTouchesNothingElse)
+TEST_F(EndToEnd, DllMainReturnsTrueForEveryReasonAndTouchesNothingElse)
 {
     ForeignValue foreign;
     const HMODULE dll = LoadLibraryW((STest::BinFolder() + L"Lumerelx64.dll").c_str());
