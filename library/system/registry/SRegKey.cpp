@@ -111,6 +111,8 @@ SResult SRegKey::Open(REGSAM access)
 
 SResult SRegKey::Create(REGSAM access, DWORD /*ignoredOptions*/)
 {
+    // As Open: a held handle would otherwise leak, and a failure must leave the key closed.
+    Close();
     HKEY handle = nullptr;
     const LSTATUS error = RegCreateKeyExW(m_Location.root, m_Location.path.c_str(), 0, nullptr,
                                           REG_OPTION_NON_VOLATILE, access, nullptr, &handle, nullptr);
