@@ -25,30 +25,30 @@ struct ChildRun
     std::string output;
 };
 
-// Runs a copy of the child in a folder of its own, padded so that the child's path has the length
-// given, and collects what it left there before removing the folder.
-ChildRun RunChild(const std::wstring& mode, size_t childPathLength)
+// Runs a copy of the child, named as given, in a folder of its own, padded so that the child's path has
+// the length given, and collects what it left there before removing the folder.
+ChildRun RunChild(const std::wstring& mode, size_t childPathLength, const std::wstring& name = L"child.exe")
 {
     wchar_t path[MAX_PATH];
     std::wstring folder =
         std::wstring(path, GetTempPathW(MAX_PATH, path)) + L"diag_" + std::to_wstring(GetCurrentProcessId());
-    folder.append(childPathLength - folder.size() - wcslen(L"\\child.exe"), L'p');
+    folder.append(childPathLength - folder.size() - name.size() - 1, L'p');
     fs::create_directory(folder);
     const fs::path tests(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH)));
-    fs::copy_file(tests.parent_path() / "diagnostics_crash_child.exe", folder + L"\\child.exe");
+    fs::copy_file(tests.parent_path() / "diagnostics_crash_child.exe", folder + L"\\" + name);
 
     ChildRun run;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessW(nullptr, (L"\"" + folder + L"\\child.exe\" " + mode).data(), nullptr, nullptr,
-                               FALSE, 0, nullptr, folder.c_str(), &startup, &process));
+    EXPECT_TRUE(CreateProcessW(nullptr, (L"\"" + folder + L"\\" + name + L"\" " + mode).data(), nullptr,
+                               nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process));
     const S::SHandle processHandle(process.hProcess), threadHandle(process.hThread);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     for (const auto& entry : fs::directory_iterator(folder))
-        if (const std::string name = entry.path().filename().string(); name != "child.exe")
-            (name == "child.out" ? run.output : run.reports[name]) = std::string(
+        if (const std::string file = entry.path().filename().string(); entry.path().filename() != name)
+            (file == "child.out" ? run.output : run.reports[file]) = std::string(
                 std::istreambuf_iterator<char>(std::ifstream(entry.path(), std::ios::binary).rdbuf()), {});
     fs::remove_all(folder);
 
@@ -121,4 +121,45 @@ TEST(CrashReport, WithoutSinksNothingIsLoggedLongPathsGetNoFilesThreadsWithoutTh
     EXPECT_EQ(run.debug,
               "narrow text 7\nwide text 8\n" + std::string(1023, 'w') + "debug: |\n" + TranslatorLine(run));
     EXPECT_EQ(run.exitCode, 0xC0000005u);
+}
+
+// The handlers that end a process, each leaving a report and a minidump first: an exception nobody
+// catches through the termination handler, a fault on a thread without the translator through the
+// top-level filter. An error report needs the executable's name in 63 characters.
+TEST(CrashReport, TerminationHandlerAndTopLevelFilterReportBeforeTheProcessEnds)
+{
+    const std::string reported =
+        "SWin32Exception::TopLevelExceptionHandler called.\n"
+        "SWin32Exception::GenerateExceptionReport called.\n"
+        "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n"
+        "SWin32Exception::GenerateExceptionReport exited.\n"
+        "SWin32Exception::GenerateMiniDump called.\n"
+        "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n"
+        "SWin32Exception::SendWerReport called.\n";
+    // mode, length of the executable's name, exit code, description
+    const std::tuple<const wchar_t*, size_t, DWORD, std::string> cases[] = {
+        {L"terminate", 63, 0x40000015u, "Win32 Exception 0x40000015 at address 0x"},
+        {L"filter", 64, 0xC0000094u, "Win32 Exception 0xc0000094 (INT_DIVIDE_BY_ZERO) at address 0x"},
+    };
+    for (const auto& [mode, nameLength, exitCode, description] : cases)
+    {
+        SCOPED_TRACE(testing::Message() << nameLength << " characters");
+        const ChildRun run = RunChild(mode, 160, std::wstring(nameLength - 4, L'n') + L".exe");
+        EXPECT_EQ(run.exitCode, exitCode);
+        const bool fits = nameLength <= 63;
+        EXPECT_EQ(run.facts.at("wer") == "8007007a", !fits) << run.facts.at("wer");
+        const std::string ending = fits ? "SWin32Exception::SendWerReport created.\n"
+                                        : "SWin32Exception::GenerateExceptionReport exited.\n";
+        const std::string terminated =
+            exitCode == 0x40000015u
+                ? "SWin32Exception::TerminationHandler called. " + run.facts.at("ids") + ".\n"
+                : "";
+        EXPECT_NE(run.debug.find(terminated + reported + ending), std::string::npos) << run.debug;
+        ASSERT_EQ(run.reports.size(), 2u) << run.output; // the dump, then the text by name
+        const std::string text = Ascii(run.reports.rbegin()->second), dump = run.reports.begin()->second;
+        EXPECT_TRUE(text.starts_with("Version: ") && text.find(". " + description) != std::string::npos &&
+                    text.ends_with(". Mini dump file will be created. " + run.facts.at("bracket")))
+            << text;
+        EXPECT_TRUE(dump.starts_with("MDMP")) << dump.size();
+    }
 }

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,16 +88,32 @@ void LogWithoutSinks()
 
 } // namespace
 
-// "dump": a crash reported with a minidump, then three threads crash at once. Otherwise logging without
-// sinks, a crash reported, then a thread without the translator crashes although the main thread has one.
+// "dump": a crash reported with a minidump, then three threads crash at once. "terminate": an exception
+// nobody catches ends in the termination handler. "filter": a division by zero on a thread without the
+// translator ends in the top-level filter. These two first tell what a bare error report gives. Otherwise
+// logging without sinks, a crash reported, then a thread without the translator crashes although the
+// main thread has one.
 int wmain(int argc, wchar_t** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     AddVectoredExceptionHandler(1, &CopyDebugOutput);
     S::SWin32Exception::ArmCrashReporting();
-    const bool dump = argc > 1 && std::wstring(argv[1]) == L"dump";
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    const bool dump = mode == L"dump";
     const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
     Out("bracket=[PID=%lu, TID=%lu]\nids=Pid: 0x%08lx. Tid: 0x%08lx\n", pid, tid, pid, tid);
+    if (mode == L"terminate" || mode == L"filter")
+    {
+        S::SResult result;
+        Out("wer=%x\n", S::SWin32Exception::SendWerReport(nullptr, nullptr, result).Unsigned());
+        if (mode == L"filter")
+        {
+            SetUnhandledExceptionFilter(&S::SWin32Exception::TopLevelExceptionHandler);
+            return Faults::Divide(1, 0);
+        }
+        std::set_terminate(&S::SWin32Exception::TerminationHandler);
+        throw std::runtime_error("nobody catches this");
+    }
     if (!dump)
         LogWithoutSinks();
     Crash("S::SThread::ThreadStart", 384, dump);
