@@ -1,6 +1,7 @@
 #include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
+#include "ExpectRows.h"
 #include "FreedMemoryProbe.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <tuple>
 
 using namespace S;
+using STest::ExpectRows;
 
 template <typename Str> static auto Text(const Str& s)
 {
@@ -157,13 +159,6 @@ TEST(SPath, ExtendedLengthBoundaryTable)
         EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
         EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
     }
-}
-
-static void ExpectRows(std::initializer_list<std::pair<size_t, size_t>> rows)
-{
-    size_t row = 0;
-    for (const auto& [actual, expected] : rows)
-        EXPECT_EQ(actual, expected) << "row " << row++;
 }
 
 TEST(SStringCompareSearchAndEdit, AffixOrderFindTrimSplitAndReplaceTables)

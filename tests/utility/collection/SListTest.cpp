@@ -1,5 +1,7 @@
 #include "library/utility/collection/SList.h"
 
+#include "utility/ExpectRows.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -85,4 +87,48 @@ TEST(SList, IteratorsPositionsOutOfRangeCollectionsWithThemselvesAndComparisons)
         EXPECT_EQ(left.IsGreater(right), greater);
         EXPECT_TRUE(left.IsEqual(left) && !left.IsLess(left));
     }
+}
+
+TEST(SList, CopyHookBackwardSearchesAndSplicingBetweenLists)
+{
+    const IntList source = MakeList({1, 2, 3});
+    IntList copy = MakeList({99});
+    copy.SetCopyElement([](int& buffer, const int& from) -> const int& { return buffer = from * 10; });
+    SResult result;
+    EXPECT_EQ(copy.Assign(result, source), SResult(0));
+    EXPECT_EQ(Contents(copy), (Ints{10, 20, 30}));
+
+    // Backwards from the end: the last match first, a match stays found, then on towards the front.
+    IntList list = MakeList({5, 7, 5, 9});
+    IntList::IteratorPtr it;
+    list.CreateEndIterator(it);
+    const int five = 5;
+    STest::ExpectRows(
+        {{it->FindPrev(five, true), true},
+         {it->GetKey(), 2},
+         {it->FindPrev(five, true), true},
+         {it->GetKey(), 2},
+         {it->Prev(1), 1},
+         {it->FindPrev(five, true), true},
+         {it->GetKey(), 0},
+         {it->FindPrev(8, true), false},
+         {(it->MoveToEnd(), it->GetKey()), 4},
+         {it->FindPrev(*list.GetBack(), false), true}, // the element itself, without comparing values
+         {it->GetKey(), 3},
+         {it->SeekKeyBackward(1), true},
+         {static_cast<size_t>(*it->GetValue()), 7},
+         {it->FindPrev(five, false), false}, // an equal value elsewhere is no match
+         {it->SeekKeyBackward(3), false}});
+    IntList empty;
+    empty.CreateEndIterator(it);
+    EXPECT_FALSE(it->FindPrev(five, true) || it->SeekKeyBackward(0));
+
+    // Nodes move between lists without copying: elements keep their addresses.
+    IntList front = MakeList({1, 2}), back = MakeList({8, 9}), middle = MakeList({5});
+    const int *first = front.GetFront(), *last = back.GetBack();
+    middle.SpliceFront(front);
+    middle.SpliceBack(back);
+    EXPECT_EQ(Contents(middle), (Ints{1, 2, 5, 8, 9}));
+    EXPECT_TRUE(front.IsEmpty() && back.IsEmpty() && middle.GetCount() == 5);
+    EXPECT_TRUE(middle.GetFront() == first && middle.GetBack() == last);
 }

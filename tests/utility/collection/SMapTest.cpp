@@ -32,6 +32,11 @@ TEST(SMap, CaseInsensitiveKeysIteratorsAndBulkOperationsKeepOldValues)
         numbers.Insert(result, key, static_cast<int>(key) * 2);
     NumberMap::IteratorPtr it;
     numbers.CreateEndIterator(it);
+    // Backwards by key and by value (the value 20 is at key 10), then past the first entry.
+    EXPECT_TRUE(it->SeekKeyBackward(20u) && it->GetKey() == 20u);
+    EXPECT_TRUE(it->FindPrev(20, true) && it->GetKey() == 10u);
+    EXPECT_FALSE(it->SeekKeyBackward(30u));
+    it->MoveToEnd();
     EXPECT_EQ(it->Prev(5), 3u);
     EXPECT_EQ(it->GetKey(), 10u);
     EXPECT_TRUE(it->Remove());
