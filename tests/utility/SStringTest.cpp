@@ -97,6 +97,16 @@ TEST(SString, AppendAcrossWidthsAndFromItselfFormatAndTruncate)
     EXPECT_EQ(Text(wide), L"42 in list");
 
     EXPECT_EQ(Text(SString(L"abcde").TruncateRight(9)), L"");
+
+    SString buffered(L"old text");
+    std::wmemcpy(buffered.GetBuffer(10), L"hi\0lo", 5);
+    EXPECT_TRUE(buffered.ReleaseBuffer()); // up to the first NUL
+    EXPECT_EQ(std::pair(buffered.GetLength(), buffered.GetSize()), std::pair(size_t{2}, size_t{2}));
+    std::wmemcpy(buffered.GetBuffer(4), L"abcd", 4);
+    EXPECT_TRUE(buffered.ReleaseBuffer(3));
+    EXPECT_EQ(Text(buffered), L"abc");
+    EXPECT_FALSE(buffered.ReleaseBuffer(buffered.GetCapacity() + 1));
+    EXPECT_EQ(Text(buffered), L"abc");
 }
 
 TEST(SStringZeroing, DestroyClearAssignAndMoveWipeTheOldText)
@@ -155,10 +165,13 @@ TEST(SPath, ExtendedLengthBoundaryTable)
     for (const auto& [plain, prefixed] : cases)
     {
         SCOPED_TRACE(testing::Message() << plain.size() << " units");
-        SPath out(L"stale"), self(plain.c_str());
+        SPath out(L"stale"), self(plain.c_str()),
+            narrow(SStringA(std::string(plain.begin(), plain.end()).c_str()));
         EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
         EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
+        EXPECT_EQ(std::wstring(narrow.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
     }
+    EXPECT_EQ(Text(SPath(SStringUtf8("C:\\caf\xC3\xA9\\\xE4\xB8\xAD"))), L"C:\\caf\u00E9\\\u4E2D");
 }
 
 TEST(SStringCompareSearchAndEdit, AffixOrderFindTrimSplitAndReplaceTables)
@@ -248,6 +261,9 @@ TEST(SStringCompareSearchAndEdit, AffixOrderFindTrimSplitAndReplaceTables)
     EXPECT_EQ(Trimmed(L"--a-b--", [](SString& s) { return s.Trim(L'-'); }), L"a-b|3");
     EXPECT_EQ(Trimmed(L"\na\n", [](SString& s) { return s.TrimBlanks(); }),
               L"\na\n|3"); // line feeds are no blanks
+    EXPECT_EQ(Trimmed(L"\t a\tb \t", [](SString& s) { return s.TrimBlanks(); }), L"a\tb|3");
+    EXPECT_EQ(Trimmed(L" \tx\t ", [](SString& s) { return size_t{s.TrimLeftBlanks()}; }), L"x\t |1");
+    EXPECT_EQ(Trimmed(L" \tx\t ", [](SString& s) { return s.TrimRightBlanks(); }), L" \tx|3");
 
     // text, from the end, at one of a set, separators, left, right
     const std::tuple<const wchar_t*, bool, bool, const wchar_t*, const wchar_t*, const wchar_t*> splits[] = {
