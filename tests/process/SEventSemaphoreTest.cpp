@@ -97,4 +97,10 @@ TEST(SSemaphore, RefusesInvalidCountsAndCountsReleasesRecreatesAndSharesByName)
     EXPECT_EQ(semaphore.Recreate(result).Code(), 0);
     EXPECT_EQ(TakeAll(semaphore), 1);
     EXPECT_EQ(TakeAll(again), 0);
+
+    // Full from the start: every unit can be taken, none released beyond them.
+    SSemaphore full;
+    ASSERT_EQ(full.Create(result, SString(), false, true, 3, 3, nullptr).Code(), 0);
+    EXPECT_EQ(full.Release(result, 1), SResult(0xA0040910u));
+    EXPECT_EQ(TakeAll(full), 3);
 }
