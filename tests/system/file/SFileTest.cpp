@@ -163,6 +163,26 @@ TEST_F(SFileTest, ReadWriteAndSizeOnShortAndLongPaths)
             file.Close();
         }
     }
+    // Only the extended form keeps a final dot or space, so such a name tells which form reached the
+    // system (Wine opens long paths in either form): the plain one for short paths, else the extended.
+    for (const auto& [base, last] : {std::pair{m_Root, L'.'}, {m_Root, L' '}, {folder, L'.'}, {folder, L' '}})
+    {
+        const std::wstring path = base + L"\\name" + last,
+                           kept = path.size() >= 248 ? L"name" + std::wstring(1, last) : L"name";
+        SFile file{SPath(path.c_str())};
+        ASSERT_EQ(file.Open(SFileMode::CreateNew, nullptr, false, m_Result).Code(), 0);
+        file.Close();
+        const auto Found = [&base]
+        {
+            WIN32_FIND_DATAW found{};
+            const HANDLE search = FindFirstFileW((L"\\\\?\\" + base + L"\\name*").c_str(), &found);
+            return search != INVALID_HANDLE_VALUE && FindClose(search) ? std::wstring(found.cFileName) : L"";
+        };
+        EXPECT_EQ(Found(), kept) << path.size();
+        EXPECT_TRUE(FileExists(SPath(path.c_str()))) << path.size();
+        EXPECT_EQ(RemoveFile(SPath(path.c_str()), 0, false).Code(), 0);
+        EXPECT_EQ(Found(), L"") << path.size();
+    }
     // Removed level by level, since the test's own cleanup cannot reach paths this long.
     EXPECT_EQ(RemoveFile(SPath(longPath.c_str()), 0, false).Code(), 0);
     for (std::wstring level = folder; level.size() > m_Root.size(); level.resize(level.rfind(L'\\')))
