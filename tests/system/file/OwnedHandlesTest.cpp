@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -53,49 +51,46 @@ size_t CountHandles()
 TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
 {
     const STest::RegistrySandbox sandbox;
-    const SRegKeyLocation location(HKEY_CURRENT_USER, SString(sandbox.Path().c_str()));
-    const std::wstring file = std::filesystem::temp_directory_path().wstring() + L"lumerelx-owned-" +
-                              std::to_wstring(GetCurrentProcessId());
-    std::ofstream(std::filesystem::path(file)) << "x";
-    const SPath path(file.c_str());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
     SResult result;
-    // Each row opens twice on one object (the second open must drop the first handle), then the
-    // object goes; true when both opens succeeded.
+    // Each row opens more than once on one object (each open must drop the handle before), then lets
+    // the object go; true when every open succeeded.
     const std::pair<const char*, std::function<bool()>> owners[] = {
         {"SRegKey",
          [&]
          {
              SRegKey key;
-             key.SetLocation(location);
-             const bool first = key.Open(KEY_READ).Succeeded();
-             key.Close();
-             return first && key.Open(KEY_READ).Succeeded() && key.Create(KEY_READ).Succeeded();
+             key.SetLocation(SRegKeyLocation(HKEY_CURRENT_USER, SString(sandbox.Path().c_str())));
+             return key.Open(KEY_READ).Succeeded() && (key.Close(), key.Open(KEY_READ).Succeeded()) &&
+                    key.Create(KEY_READ).Succeeded();
          }},
         {"SFile",
          [&]
          {
-             SFile opened(path);
-             const bool first = opened.Open(SFileMode::ReadOnly, nullptr, false, result).Succeeded();
-             opened.Close();
-             return first && opened.Open(SFileMode::ReadOnly, nullptr, false, result).Succeeded() &&
-                    opened.Open(SFileMode::ReadOnly, nullptr, false, result).Succeeded();
+             SFile file{SPath(self)};
+             const auto open = [&]
+             { return file.Open(SFileMode::ReadOnly, nullptr, false, result).Succeeded(); };
+             return open() && (file.Close(), open()) && open();
          }},
         {"SHandle",
          []
          {
-             SHandle handle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-             *handle.Put() = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-             handle.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+             const auto event = [] { return CreateEventW(nullptr, TRUE, FALSE, nullptr); };
+             SHandle handle(event());
+             *handle.Put() = event();
+             handle.Reset(event());
              SHandle moved(std::move(handle));
-             moved = SHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+             moved = SHandle(event());
              return moved.IsValid();
          }},
         {"SEvent",
          [&]
          {
              SEvent event;
-             return event.Create(result, SString(), false, true, true, false, nullptr).Succeeded() &&
-                    event.Create(result, SString(), false, true, true, false, nullptr).Succeeded();
+             const auto create = [&]
+             { return event.Create(result, SString(), false, true, true, false, nullptr); };
+             return create().Succeeded() && create().Succeeded();
          }},
         {"SSemaphore",
          [&]
@@ -108,13 +103,10 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
          [&]
          {
              SThread thread, current;
-             const bool opened = current.Open(result, SYNCHRONIZE, false, GetCurrentThreadId()).Succeeded() &&
-                                 current.Open(result, SYNCHRONIZE, false, GetCurrentThreadId()).Succeeded();
-             return opened &&
-                    thread
-                        .Create(
-                            result, L"owned", [](void*) -> unsigned { return 0; }, nullptr)
-                        .Succeeded() &&
+             const auto open = [&] { return current.Open(result, SYNCHRONIZE, false, GetCurrentThreadId()); };
+             const auto exit = [](void*) -> unsigned { return 0; };
+             return open().Succeeded() && open().Succeeded() &&
+                    thread.Create(result, L"owned", exit, nullptr).Succeeded() &&
                     thread.Wait(result, false, 10'000).Succeeded();
          }},
     };
@@ -126,5 +118,4 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
             openAndClose();
         EXPECT_EQ(CountHandles(), before) << name;
     }
-    std::filesystem::remove(file);
 }
