@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -125,40 +124,32 @@ TEST_F(SFileLogSinkTest, LineFormatByteForByte)
 }
 
 // Wine takes a process's zone from the Unix "TZ" it starts with, which only a Unix program can set for
-// it: the case runs again through the shell in zones without daylight time, its output in a file.
+// it: the case runs again through the shell, in zones without daylight time, its output in a file.
 TEST(SFileLogSinkZones, LineFormatWestAndEastOfUtc)
 {
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (toUnix == nullptr)
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr)
         GTEST_SKIP() << "the zone of a Windows process is the system's";
-    const std::wstring out = std::filesystem::temp_directory_path().wstring() + L"lumerelx-zone-" +
-                             std::to_wstring(GetCurrentProcessId());
-    std::filesystem::remove(out);
-    char* const unixOut = toUnix(out.c_str());
-    ASSERT_NE(unixOut, nullptr);
-    const std::wstring unixName(unixOut, unixOut + std::strlen(unixOut));
-    HeapFree(GetProcessHeap(), 0, unixOut);
+    const std::wstring folder = std::filesystem::temp_directory_path().wstring(),
+                       name = L"lumerelx-zone-" + std::to_wstring(GetCurrentProcessId());
     for (const auto& [zone, offset] :
          {std::pair{L"Pacific/Marquesas", "-09:30"}, {L"Asia/Kathmandu", "+05:45"}})
     {
         std::wstring command =
             L"Z:\\bin\\sh -c \"TZ=" + std::wstring(zone) + L" wine '" + STest::BinFolder() +
-            L"diagnostics_tests.exe' --gtest_filter=SFileLogSinkTest.LineFormatByteForByte >'" + unixName +
-            L".tmp' 2>&1; mv '" + unixName + L".tmp' '" + unixName + L"'\"";
+            L"diagnostics_tests.exe' --gtest_filter=SFileLogSinkTest.LineFormatByteForByte >" + name +
+            L".tmp 2>&1; mv " + name + L".tmp " + name + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &process));
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   folder.c_str(), &startup, &process));
         const SHandle processHandle(process.hProcess), threadHandle(process.hThread);
         // The handles Wine gives for a Unix program tell nothing of its end; the renamed file does.
         for (const ULONGLONG end = GetTickCount64() + 120'000;
-             !std::filesystem::exists(out) && GetTickCount64() < end;)
+             !std::filesystem::exists(folder + name) && GetTickCount64() < end;)
             Sleep(20);
-        const std::string output = ReadBytes(out);
-        std::filesystem::remove(out);
+        const std::string output = ReadBytes(folder + name);
+        std::filesystem::remove(folder + name);
         EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
         EXPECT_NE(output.find(std::string("offset=") + offset), std::string::npos) << output;
     }
