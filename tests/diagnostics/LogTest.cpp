@@ -92,58 +92,42 @@ TEST(LogFrontEnd, PassesContextResultEscapedTextAndIdentityToInstalledSinks)
 
 TEST(LogValues, NamesAndValidityOfLevelsTypesAndSources)
 {
-    // value, text, valid, inside the mask (or for sources: non-zero)
-    const std::tuple<int, const wchar_t*, bool, bool> levels[] = {
-        {0, L"None", true, true},
-        {23, L"Fatal + Error + Warning + Info", true, true}, // a valid value without a name of its own
-        {55, L"Fatal + Error + Warning + Info + Debug", false, true},
-        {311, L"All", true, true},
-        {-1, L"Invalid", false, false},
-        {2, L"2", false, true}, // half of Error: named by nothing
-        {273, L"Fatal + Info + Trace", false, true},
-        {0x400, L"[400]", false, false},
-        {0x7 | 0x40, L"Fatal + Error + Warning + [40]", false, false},
-        {0x20 | 0x1008, L"20 + [1008]", false, false},
+    // Level, Type or Source; value, text, valid, valid as a bit mask (every bit inside the maximum;
+    // a source of zero is no source)
+    const std::tuple<char, int, const wchar_t*, bool, bool> rows[] = {
+        {'L', 0, L"None", true, true},
+        {'L', 23, L"Fatal + Error + Warning + Info", true, true}, // valid without a name of its own
+        {'L', 55, L"Fatal + Error + Warning + Info + Debug", false, true},
+        {'L', 311, L"All", true, true},
+        {'L', -1, L"Invalid", false, false},
+        {'L', 2, L"2", false, true}, // half of Error: named by nothing
+        {'L', 273, L"Fatal + Info + Trace", false, true},
+        {'L', 0x400, L"[400]", false, false},
+        {'L', 0x7 | 0x40, L"Fatal + Error + Warning + [40]", false, false},
+        {'L', 0x20 | 0x1008, L"20 + [1008]", false, false},
+        {'T', 6, L"File + Remote", false, true},
+        {'T', 19, L"Default", true, true},
+        {'T', 31, L"All", true, true},
+        {'T', 3, L"Trace + File", false, true},
+        {'T', 23, L"Trace + File + Remote + Event_log", false, true}, // composite names are no parts
+        {'T', -1, L"Invalid", false, false},
+        {'T', 0x40, L"[40]", false, false},
+        {'T', 0x25, L"Trace + Remote + [20]", false, false},
+        {'S', 0x434C4E54, L"CLNT", true, true},
+        {'S', 0x20202020, L"    ", true, true},
+        {'S', 0x4155494E, L"AUIN", true, true},
+        {'S', 0x434C494E, L"CLIN", true, true},
+        {'S', 0x53555352, L"SUSR", true, true},
+        {'S', 0x434C4E55, L"CLNU", false, true},
+        {'S', 0, L"", false, false},
     };
-    for (const auto& [value, text, valid, inside] : levels)
-    {
-        const SLogLevel level(value);
-        EXPECT_EQ(std::wstring(level.ToString().c_str()), text) << value;
-        EXPECT_EQ(level.IsValid(), valid) << value;
-        EXPECT_EQ(level.IsValidValue(value), inside) << value;
-    }
-    const std::tuple<int, const wchar_t*, bool, bool> types[] = {
-        {6, L"File + Remote", false, true},
-        {19, L"Default", true, true},
-        {31, L"All", true, true},
-        {3, L"Trace + File", false, true},
-        {23, L"Trace + File + Remote + Event_log", false, true},
-        {-1, L"Invalid", false, false},
-        {0x40, L"[40]", false, false},
-        {0x25, L"Trace + Remote + [20]", false, false},
-    };
-    for (const auto& [value, text, valid, inside] : types)
-    {
-        const SLogType type(value);
-        EXPECT_EQ(std::wstring(type.ToString().c_str()), text) << value;
-        EXPECT_EQ(type.IsValid(), valid) << value;
-        EXPECT_EQ(type.IsValidValue(value), inside) << value;
-    }
+    const auto facts = [](const auto& v, int value)
+    { return std::tuple(std::wstring(v.ToString().c_str()), v.IsValid(), v.IsValidValue(value)); };
+    for (const auto& [kind, value, text, valid, mask] : rows)
+        EXPECT_EQ(kind == 'L'   ? facts(SLogLevel(value), value)
+                  : kind == 'T' ? facts(SLogType(value), value)
+                                : facts(SLogSource(value), value),
+                  std::tuple(std::wstring(text), valid, mask))
+            << kind << std::hex << value;
     EXPECT_EQ(SLogLevel().GetMaxValue() + SLogType().GetMaxValue(), 311 + 31);
-    const std::tuple<int, const wchar_t*, bool, bool> sources[] = {
-        {0x434C4E54, L"CLNT", true, true},
-        {0x20202020, L"    ", true, true},
-        {0x4155494E, L"AUIN", true, true},
-        {0x434C494E, L"CLIN", true, true},
-        {0x53555352, L"SUSR", true, true},
-        {0x434C4E55, L"CLNU", false, true},
-        {0, L"", false, false}, // zero is no source
-    };
-    for (const auto& [value, text, valid, nonZero] : sources)
-    {
-        const SLogSource source(value);
-        EXPECT_EQ(std::wstring(source.ToString().c_str()), text) << std::hex << value;
-        EXPECT_EQ(source.IsValid(), valid) << std::hex << value;
-        EXPECT_EQ(source.IsValidValue(value), nonZero) << std::hex << value;
-    }
 }
