@@ -1,4 +1,5 @@
 // The launcher starts the probe with the agent DLL in it; the probe reports what it saw.
+#include "library/system/SHandle.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 
@@ -90,11 +91,8 @@ protected:
             if (status != ERROR_SUCCESS || type != REG_SZ || !std::regex_match(name, match, ours) ||
                 !texts.contains(std::wstring(data, wcsnlen(data, dataSize / 2))))
                 continue;
-            const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, std::stoul(match[1].str(), nullptr, 16));
-            if (process == nullptr)
+            if (!SHandle(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(match[1].str(), nullptr, 16))))
                 stale.emplace_back(name);
-            else
-                CloseHandle(process);
         }
         for (const std::wstring& value : stale)
             RegDeleteValueW(key, value.c_str());
