@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace S;
@@ -46,28 +47,27 @@ TEST(LaunchedFonts, OnlyLaunchedProcessesSeeTheApplicationsFonts)
     { return STest::Quote(exe) + L" \"Lumerelx Test One\" \"Lumerelx Test Two\""; };
     const std::wstring plain = probe(BinFolder() + L"fontprobe.exe");
     const std::string one = "font \"Lumerelx Test One\": ", two = "font \"Lumerelx Test Two\": ";
-    const struct
-    {
-        std::wstring command;
-        std::vector<std::string> lines;
-        DWORD exitCode = 0; // the probe's: 1 when a family it was asked about is absent
-    } cases[] = {
+    // The command, the lines it must print and the probe's exit code: 1 when a family it was asked
+    // about is absent.
+    const std::tuple<std::wstring, std::vector<std::string>, DWORD> cases[] = {
         {launch + plain,
-         {one + "visible", two + "visible", "handoff-values=0", "agent-threads=0", "older-than-vista=0"}},
+         {one + "visible", two + "visible", "handoff-values=0", "agent-threads=0", "older-than-vista=0"},
+         0},
         {launch + L"--async " + plain + L" --wait-ms 10000",
-         {one + "visible", two + "visible", "handoff-values=0", "agent-threads=1"}},
-        {launch + probe(xpProbe), {one + "visible", two + "visible", "older-than-vista=1"}},
+         {one + "visible", two + "visible", "handoff-values=0", "agent-threads=1"},
+         0},
+        {launch + probe(xpProbe), {one + "visible", two + "visible", "older-than-vista=1"}, 0},
         {plain, {one + "absent", two + "absent"}, 1},
     };
-    for (const auto& c : cases)
+    for (const auto& [command, lines, exitCode] : cases)
     {
-        const STest::ProcessResult result = STest::RunProcess(c.command);
-        EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
-        for (const std::string& line : c.lines)
+        const STest::ProcessResult result = STest::RunProcess(command);
+        SCOPED_TRACE(result.output);
+        EXPECT_EQ(result.exitCode, exitCode);
+        for (const std::string& line : lines)
             EXPECT_TRUE(result.output.find(line + "\n") != std::string::npos ||
                         result.output.find(line + "\r\n") != std::string::npos)
-                << line << "\n"
-                << result.output;
+                << line;
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults.c_str());
     DeleteFileW(xpProbe.c_str());

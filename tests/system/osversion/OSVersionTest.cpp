@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -52,7 +53,7 @@ struct RecordedSystem
         None,
         Packed,
         Plain,
-        Extended,
+        Extended
     };
     struct Version
     {
@@ -172,17 +173,28 @@ std::string Describe(int detected, const OSVersionRecord& r)
 {
     const auto narrow = [](const wchar_t* text) { return std::string(text, text + std::wcslen(text)); };
     const OSClassification c = ClassifyOSVersion(r);
-    char line[640];
-    std::snprintf(line, sizeof(line),
-                  "%d: %u.%u.%u p%u sp%u.%u '%s' | %u.%u.%u p%u sp%u.%u '%s' | arch %u/%u type %u suite %#x "
-                  "ed %#x x %#x ubr %u prod %u ac %u | %u %#x %#llx",
-                  detected, r.major, r.minor, r.build, r.platform, r.servicePackMajor, r.servicePackMinor,
-                  narrow(r.servicePackText).c_str(), r.trueMajor, r.trueMinor, r.trueBuild, r.truePlatform,
-                  r.trueServicePackMajor, r.trueServicePackMinor, narrow(r.trueServicePackText).c_str(),
-                  r.architecture, r.nativeArchitecture, r.productType, r.suiteFlags, r.editionFlags,
-                  r.extraEditionFlags, r.updateBuildRevision, r.productInfo, r.isAnnualChannelCore,
-                  c.platform, c.version, static_cast<unsigned long long>(c.revision));
-    return line;
+    char reported[200], trueView[200], line[640];
+    std::snprintf(reported, sizeof(reported), "%u.%u.%u p%u sp%u.%u '%s'", r.major, r.minor, r.build,
+                  r.platform, r.servicePackMajor, r.servicePackMinor, narrow(r.servicePackText).c_str());
+    std::snprintf(trueView, sizeof(trueView), "%u.%u.%u p%u sp%u.%u '%s'", r.trueMajor, r.trueMinor,
+                  r.trueBuild, r.truePlatform, r.trueServicePackMajor, r.trueServicePackMinor,
+                  narrow(r.trueServicePackText).c_str());
+    std::string text = std::to_string(detected) + ": " + reported + " | " +
+                       (std::strcmp(reported, trueView) == 0 ? "=" : trueView) + " | arch " +
+                       std::to_string(r.architecture) + "/" + std::to_string(r.nativeArchitecture);
+    // The rest only when nonzero.
+    for (const auto& [label, format, value] : {std::tuple(" type ", "%u", r.productType),
+                                               {" suite ", "%#x", r.suiteFlags},
+                                               {" ed ", "%#x", r.editionFlags},
+                                               {" x ", "%#x", r.extraEditionFlags},
+                                               {" ubr ", "%u", r.updateBuildRevision},
+                                               {" prod ", "%u", r.productInfo},
+                                               {" ac ", "%u", uint32_t(r.isAnnualChannelCore)}})
+        if (value != 0 && std::snprintf(line, sizeof(line), format, value) > 0)
+            text += label + std::string(line);
+    std::snprintf(line, sizeof(line), " | %u %#x %#llx", c.platform, c.version,
+                  static_cast<unsigned long long>(c.revision));
+    return text + line;
 }
 
 TEST(DetectOSVersion, EverySystemTheDesignKnowsFromRecordedFacts)
@@ -207,129 +219,109 @@ TEST(DetectOSVersion, EverySystemTheDesignKnowsFromRecordedFacts)
         {"Windows2000Sp4", R::Extended, {5, 0, 2195, 2, L"Service Pack 4", 4, 0, 0x200, 1},
          {{PO, L"ProductType", L"WinNT"}, {CV, L"CurrentType", L"Uniprocessor Free"},
           {CV, L"SubVersionNumber", L"a"}, {TS, L"TSAppCompat", 1u}}, {}, 0, X86, -1, {}, 0,
-         "1: 5.0.2195 p4 sp4.0 'Service Pack 4' | 5.0.2195 p4 sp4.0 'Service Pack 4' | "
-         "arch 1/1 type 1 suite 0x440 ed 0x80 x 0 ubr 0 prod 0 ac 0 | 1 0x1 0x8"},
+         "1: 5.0.2195 p4 sp4.0 'Service Pack 4' | = | arch 1/1 type 1 suite 0x440 ed 0x80 | 1 0x1 0x8"},
         // Suite and product options that only the plain queries read are ignored.
         {"WindowsXPStarterSp1a", R::Extended, {5, 1, 2600, 2, L"Service Pack 1", 1, 0, 0x300, 1},
          {{CV, L"SubVersionNumber", L"A"}, {PO, L"ProductSuite", Texts{L"Terminal Server"}},
           {TP, L"Installed", 0u}}, {SM_MEDIACENTER, SM_STARTER}, 0, X86, -1,
          V{5, 1, 2600, 2, L"Service Pack 1"}, 0,
          "1: 5.1.2600 p4 sp1.1 'Service Pack 1' | 5.1.2600 p4 sp1.0 'Service Pack 1' | "
-         "arch 1/1 type 1 suite 0x14240 ed 0 x 0 ubr 0 prod 0 ac 0 | 1 0x2 0x20"},
+         "arch 1/1 type 1 suite 0x14240 | 1 0x2 0x20"},
         {"WindowsXPx64Sp2InA32BitProcess", R::Extended, {5, 2, 3790, 2, L"Service Pack 2", 2, 0, 0, 1},
          {{TP, L"Installed", 1u}, {CV, L"CurrentType", L"Multiprocessor Free"}, {HF, nullptr, {}}},
          {}, 0, X86, X64, V{5, 2, 3790, 2, L"Service Pack 2"}, 0,
-         "1: 5.2.3790 p4 sp2.0 'Service Pack 2' | 5.2.3790 p4 sp2.0 'Service Pack 2' | "
-         "arch 1/6 type 1 suite 0x9000 ed 0x80 x 0 ubr 0 prod 0 ac 0 | 1 0x2 0x40"},
+         "1: 5.2.3790 p4 sp2.0 'Service Pack 2' | = | arch 1/6 type 1 suite 0x9000 ed 0x80 | 1 0x2 0x40"},
         {"Server2003R2EnterpriseSp2", R::Extended, {5, 2, 3790, 2, L"Service Pack 2", 2, 0, 0x12, 3},
          {{PO, L"ProductType", L"ServerNT"}, {TS, L"TSAppCompat", 0u}},
          {SM_SERVERR2}, 0, X64, X64, V{5, 2, 3790, 2, L"Service Pack 2"}, 0,
-         "1: 5.2.3790 p4 sp2.0 'Service Pack 2' | 5.2.3790 p4 sp2.0 'Service Pack 2' | "
-         "arch 6/6 type 2 suite 0x20212 ed 0 x 0 ubr 0 prod 0 ac 0 | 1 0x4 0x400"},
+         "1: 5.2.3790 p4 sp2.0 'Service Pack 2' | = | arch 6/6 type 2 suite 0x20212 | 1 0x4 0x400"},
         {"SmallBusinessServer2003DomainController", R::Extended, {5, 2, 3790, 2, L"", 0, 0, 0x1, 2},
          {{PO, L"ProductType", L"LanmanNT"}}, {}, 0, X86, -1, {}, 0,
-         "1: 5.2.3790 p4 sp0.0 '' | 5.2.3790 p4 sp0.0 '' | "
-         "arch 1/1 type 3 suite 0x5 ed 0x20 x 0 ubr 0 prod 0 ac 0 | 1 0x4000 0"},
+         "1: 5.2.3790 p4 sp0.0 '' | = | arch 1/1 type 3 suite 0x5 ed 0x20 | 1 0x4000 0"},
         // A server whose suite names no edition.
         {"Server2003WebEditionSp1", R::Extended, {5, 2, 3790, 2, L"Service Pack 1", 1, 0, 0xC0C, 3},
          {{PO, L"ProductType", L"LanSecNT"}, {CV, L"SubVersionNumber", L"a"}}, {}, 0, X86, -1, {}, 0,
-         "1: 5.2.3790 p4 sp1.1 'Service Pack 1' | 5.2.3790 p4 sp1.1 'Service Pack 1' | "
-         "arch 1/1 type 2 suite 0x200188 ed 0x20 x 0x30000 ubr 0 prod 0 ac 0 | 1 0x4 0x200"},
+         "1: 5.2.3790 p4 sp1.1 'Service Pack 1' | = | "
+         "arch 1/1 type 2 suite 0x200188 ed 0x20 x 0x30000 | 1 0x4 0x200"},
         {"Server2003DatacenterWithApplianceSuites", R::Extended, {5, 2, 3790, 2, L"", 0, 0, 0xF0E0, 3},
          {{PO, L"ProductType", L"ServerNT"}}, {}, 0, X86, -1, {}, 0,
-         "1: 5.2.3790 p4 sp0.0 '' | 5.2.3790 p4 sp0.0 '' | "
-         "arch 1/1 type 2 suite 0x101c0121 ed 0 x 0x20000 ubr 0 prod 0 ac 0 | 1 0x4 0"},
+         "1: 5.2.3790 p4 sp0.0 '' | = | arch 1/1 type 2 suite 0x101c0121 x 0x20000 | 1 0x4 0"},
         {"VistaBusinessSp2CheckedBuild", R::Extended, {6, 0, 6002, 2, L"Service Pack 2", 2, 0, 0x100, 1},
          {{CV, L"CurrentType", L"Multiprocessor Checked"}, {CV, L"EditionID", L"Business"}},
          {SM_TABLETPC}, 6, X64, X64, V{6, 0, 6002, 2, L"Service Pack 2"}, 0,
-         "1: 6.0.6002 p4 sp2.0 'Service Pack 2' | 6.0.6002 p4 sp2.0 'Service Pack 2' | "
-         "arch 6/6 type 1 suite 0x800a200 ed 0 x 0 ubr 0 prod 6 ac 0 | 1 0x8 0x2000"},
+         "1: 6.0.6002 p4 sp2.0 'Service Pack 2' | = | arch 6/6 type 1 suite 0x800a200 prod 6 | 1 0x8 0x2000"},
         {"Windows7UltimateSp1", R::Extended, {6, 1, 7601, 2, L"Service Pack 1", 1, 0, 0x100, 1},
          {{MC, L"Installed", 1u}, {CV, L"SubVersionNumber", L"a"}}, {}, 1, X64, X64,
          V{6, 1, 7601, 2, L"Service Pack 1"}, 0,
-         "1: 6.1.7601 p4 sp1.0 'Service Pack 1' | 6.1.7601 p4 sp1.0 'Service Pack 1' | "
-         "arch 6/6 type 1 suite 0x404200 ed 0 x 0 ubr 0 prod 1 ac 0 | 1 0x20 0x40000"},
+         "1: 6.1.7601 p4 sp1.0 'Service Pack 1' | = | "
+         "arch 6/6 type 1 suite 0x404200 prod 1 | 1 0x20 0x40000"},
         // The product code overrules the suite mask's enterprise bit.
         {"Server2008R2StandardDomainControllerClaimingEnterprise", R::Extended,
          {6, 1, 7601, 2, L"Service Pack 1", 1, 0, 0x12, 2}, {{PO, L"ProductType", L"LanmanNT"}},
          {}, 7, X64, X64, V{6, 1, 7601, 2, L"Service Pack 1"}, 0,
-         "1: 6.1.7601 p4 sp1.0 'Service Pack 1' | 6.1.7601 p4 sp1.0 'Service Pack 1' | "
-         "arch 6/6 type 3 suite 0x4000014 ed 0x20 x 0 ubr 0 prod 7 ac 0 | 1 0x4000 0"},
+         "1: 6.1.7601 p4 sp1.0 'Service Pack 1' | = | "
+         "arch 6/6 type 3 suite 0x4000014 ed 0x20 prod 7 | 1 0x4000 0"},
         {"Windows81EnterpriseUpdateToldWindows8", R::Extended, {6, 2, 9200, 2, L"", 0, 0, 0x100, 1},
          {{CV, L"EditionID", L"Enterprise"}}, {}, 4, X64, X64, V{6, 3, 9600, 2, L""}, 0x25804287,
          "1: 6.2.9200 p4 sp0.0 '' | 6.3.9600 p4 sp0.0 '' | "
-         "arch 6/6 type 1 suite 0x202 ed 0x400000 x 0 ubr 0 prod 4 ac 0 | 1 0x200 0"},
+         "arch 6/6 type 1 suite 0x202 ed 0x400000 prod 4 | 1 0x200 0"},
         {"Server2012R2StandardBeforeTheUpdate", R::Extended, {6, 3, 9600, 2, L"", 0, 0, 0x110, 3},
          {{TS, L"TSAppCompat", 1u}}, {}, 7, X64, X64, V{6, 3, 9600, 2, L""}, 0x25804286,
-         "1: 6.3.9600 p4 sp0.0 '' | 6.3.9600 p4 sp0.0 '' | "
-         "arch 6/6 type 2 suite 0x4000210 ed 0x20 x 0 ubr 0 prod 7 ac 0 | 1 0x400 0"},
+         "1: 6.3.9600 p4 sp0.0 '' | = | arch 6/6 type 2 suite 0x4000210 ed 0x20 prod 7 | 1 0x400 0"},
         {"Windows10HomeConnectedToldWindows8", R::Extended, {6, 2, 9200, 2, L"", 0, 0, 0x100, 1},
          {{CV, L"EditionID", L"CoreConnectedCountrySpecific"}, {CV, L"UBR", 3803u},
           {CV, L"CurrentType", L"Multiprocessor Free"}}, {}, 101, X64, X64, V{10, 0, 19045, 2, L""}, 0,
          "1: 6.2.9200 p4 sp0.0 '' | 10.0.19045 p4 sp0.0 '' | "
-         "arch 6/6 type 1 suite 0x1200 ed 0x4800000 x 0 ubr 3803 prod 101 ac 0 | 1 0x800 0"},
+         "arch 6/6 type 1 suite 0x1200 ed 0x4800000 ubr 3803 prod 101 | 1 0x800 0"},
         {"Server1809DatacenterAnnualChannelCore", R::Extended, {10, 0, 17763, 2, L"", 0, 0, 0x110, 3},
          {{CV, L"EditionID", L"ServerDatacenterACor"}, {CV, L"UBR", 1u}}, {}, 145, X64, X64,
          V{10, 0, 17763, 2, L""}, 0,
-         "1: 10.0.17763 p4 sp0.0 '' | 10.0.17763 p4 sp0.0 '' | "
-         "arch 6/6 type 2 suite 0x20000230 ed 0x20 x 0 ubr 1 prod 145 ac 1 | 1 0x2000 0"},
+         "1: 10.0.17763 p4 sp0.0 '' | = | "
+         "arch 6/6 type 2 suite 0x20000230 ed 0x20 ubr 1 prod 145 ac 1 | 1 0x2000 0"},
         {"Server2022DatacenterOnArm64", R::Extended, {10, 0, 20348, 2, L"", 0, 0, 0x90, 3},
          {{CV, L"EditionID", L"ServerDatacenter"}, {CV, L"UBR", 2340u}, {TS, L"TSAppCompat", 0u}},
          {}, 8, ARM64, ARM64, V{10, 0, 20348, 2, L""}, 0,
-         "1: 10.0.20348 p4 sp0.0 '' | 10.0.20348 p4 sp0.0 '' | "
-         "arch 13/13 type 2 suite 0x4000230 ed 0 x 0 ubr 2340 prod 8 ac 0 | 1 0x2000 0"},
+         "1: 10.0.20348 p4 sp0.0 '' | = | arch 13/13 type 2 suite 0x4000230 ubr 2340 prod 8 | 1 0x2000 0"},
         // Without the extended structure: product type, suites and service pack from the registry.
         {"NT4ServerSp6a", R::Plain, {4, 0, 1381, 2, L"Service Pack 6"},
          {{PO, L"ProductType", L"LanmanNT"}, {PO, L"ProductSuite", Texts{L"Enterprise", L"terminal server"}},
           {HF, nullptr, {}}, {CV, L"CurrentType", L"Uniprocessor Checked"}}, {}, 0, X86, -1, {}, 0,
-         "1: 4.0.1381 p4 sp6.1 'Service Pack 6' | 4.0.1381 p4 sp6.1 'Service Pack 6' | "
-         "arch 1/1 type 3 suite 0x816 ed 0x20 x 0 ubr 0 prod 0 ac 0 | 1 0 0"},
+         "1: 4.0.1381 p4 sp6.1 'Service Pack 6' | = | arch 1/1 type 3 suite 0x816 ed 0x20 | 1 0 0"},
         // The text fills its 128 characters; a digit in the last one is not part of the copy.
         {"NT4WorkstationWithAnUnterminatedServicePackText", R::Plain,
          {4, 0, 1381, 2, std::wstring(127, L'x') + L"5"},
          {{PO, L"ProductType", L"winnt"}, {HF, nullptr, {}},
           {PO, L"ProductSuite", Texts{L"Personal", L"SBS", L"Small Business"}}}, {}, 0, X86, -1, {}, 0,
-         "1: 4.0.1381 p4 sp0.0 '" + overlong + "' | 4.0.1381 p4 sp0.0 '" + overlong +
-         "' | arch 1/1 type 1 suite 0x41 ed 0 x 0 ubr 0 prod 0 ac 0 | 1 0 0"},
+         "1: 4.0.1381 p4 sp0.0 '" + overlong + "' | = | arch 1/1 type 1 suite 0x41 | 1 0 0"},
         {"NT351ServerSp5", R::Plain, {3, 51, 1057, 2, L"Service Pack 5"}, {{PO, L"ProductType", L"ServerNT"}},
          {}, 0, X86, -1, {}, 0,
-         "1: 3.51.1057 p4 sp5.0 'Service Pack 5' | 3.51.1057 p4 sp5.0 'Service Pack 5' | "
-         "arch 1/1 type 2 suite 0 ed 0x20 x 0 ubr 0 prod 0 ac 0 | 1 0 0"},
+         "1: 3.51.1057 p4 sp5.0 'Service Pack 5' | = | arch 1/1 type 2 ed 0x20 | 1 0 0"},
         // Windows 9x: the service pack follows from the build (its low word).
         {"Windows95Sp1", R::Plain, {4, 0, 0x040003E8, 1, L" A"}, {{PO, L"ProductSuite", Texts{L"Personal"}}},
-         {}, 0, X86, -1, {}, 0,
-         "1: 4.0.67109864 p3 sp1.0 ' A' | 4.0.67109864 p3 sp1.0 ' A' | "
-         "arch 1/1 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         {}, 0, X86, -1, {}, 0, "1: 4.0.67109864 p3 sp1.0 ' A' | = | arch 1/1 | 0 0 0"},
         {"Windows95Osr2", R::Plain, {4, 0, 0x04000457, 1, L" B"}, {}, {}, 0, X86, -1, {}, 0,
-         "1: 4.0.67109975 p3 sp2.0 ' B' | 4.0.67109975 p3 sp2.0 ' B' | "
-         "arch 1/1 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "1: 4.0.67109975 p3 sp2.0 ' B' | = | arch 1/1 | 0 0 0"},
         {"Windows95Osr25", R::Plain, {4, 0, 0x040004BE, 1, L" C"}, {}, {}, 0, X86, -1, {}, 0,
-         "1: 4.0.67110078 p3 sp2.5 ' C' | 4.0.67110078 p3 sp2.5 ' C' | "
-         "arch 1/1 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "1: 4.0.67110078 p3 sp2.5 ' C' | = | arch 1/1 | 0 0 0"},
         {"Windows98Sp1", R::Plain, {4, 10, 0x040A0834, 1, L" A"}, {}, {}, 0, X86, -1, {}, 0,
-         "1: 4.10.67766324 p3 sp1.0 ' A' | 4.10.67766324 p3 sp1.0 ' A' | "
-         "arch 1/1 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "1: 4.10.67766324 p3 sp1.0 ' A' | = | arch 1/1 | 0 0 0"},
         {"WindowsMe", R::Plain, {4, 90, 0x045A0BB8, 1, L" "}, {}, {}, 0, X86, -1, {}, 0,
-         "1: 4.90.73010104 p3 sp0.0 ' ' | 4.90.73010104 p3 sp0.0 ' ' | "
-         "arch 1/1 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "1: 4.90.73010104 p3 sp0.0 ' ' | = | arch 1/1 | 0 0 0"},
         {"Win32s", R::Plain, {1, 30, 0, 0, L""}, {}, {}, 0, X86, -1, {}, 0,
-         "1: 1.30.0 p4 sp0.0 '' | 3.10.0 p2 sp0.0 '' | "
-         "arch 1/1 type 0 suite 0 ed 0x200000 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "1: 1.30.0 p4 sp0.0 '' | 3.10.0 p2 sp0.0 '' | arch 1/1 ed 0x200000 | 0 0 0"},
         // Neither structure answers: the packed version and the registry's build number.
         {"WindowsXPThroughGetVersionOnly", R::Packed, {5, 1, 2600, 2, L""},
          {{CV, L"CurrentBuildNumber", L"2600"}, {PO, L"ProductType", L"LanSecNT"},
           {PO, L"ProductSuite", Texts{L"Small Business"}}}, {}, 0, X86, -1,
          V{5, 1, 2600, 2, L"Service Pack 3"}, 0,
          "1: 5.1.2600 p4 sp0.0 '' | 5.1.2600 p4 sp3.0 'Service Pack 3' | "
-         "arch 1/1 type 3 suite 0x9 ed 0x20 x 0 ubr 0 prod 0 ac 0 | 1 0x4000 0"},
+         "arch 1/1 type 3 suite 0x9 ed 0x20 | 1 0x4000 0"},
         {"GetVersionWithoutItsRegistryKey", R::Packed, {5, 1, 2600, 2, L""},
          {{PO, L"ProductType", L"WinNT"}, {TS, L"TSAppCompat", 0u}}, {}, 0, X86, -1, {}, 0,
-         "0: 0.0.0 p0 sp0.0 '' | 0.0.0 p0 sp0.0 '' | "
-         "arch 0/0 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "0: 0.0.0 p0 sp0.0 '' | = | arch 0/0 | 0 0 0"},
         {"NoVersionQuery", R::None, {5, 1, 2600, 2, L""},
          {{CV, L"CurrentBuildNumber", L"2600"}, {TS, L"TSAppCompat", 0u}}, {}, 0, X86, -1, {}, 0,
-         "0: 0.0.0 p0 sp0.0 '' | 0.0.0 p0 sp0.0 '' | "
-         "arch 0/0 type 0 suite 0 ed 0 x 0 ubr 0 prod 0 ac 0 | 0 0 0"},
+         "0: 0.0.0 p0 sp0.0 '' | = | arch 0/0 | 0 0 0"},
     };
     // clang-format on
     for (const RecordedSystem& system : systems)
