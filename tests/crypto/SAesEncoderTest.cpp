@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -21,7 +20,7 @@ namespace
 
 using crypto_test::FromHex;
 using crypto_test::ToHex;
-using Block = std::array<uint8_t, 16>;
+using Block = std::vector<uint8_t>;
 using Engine = S::SAesEncoder::Engine;
 using Operation = S::SResult (S::SAesBaseEncoder::*)(S::SResult&, size_t, const uint8_t*, uint8_t*) const;
 constexpr Operation Encrypt = &S::SAesBaseEncoder::EncryptBlock;
@@ -38,18 +37,11 @@ std::unique_ptr<S::SAesEncoder> Keyed(const std::vector<uint8_t>& key, Engine en
 // One block through an operation; the result must be success and equal the returned code.
 Block Apply(const S::SAesBaseEncoder& encoder, Operation operation, const Block& in)
 {
-    Block out{};
+    Block out(16);
     S::SResult result = -1;
     EXPECT_EQ((encoder.*operation)(result, in.size(), in.data(), out.data()), S::SResult(0));
     EXPECT_EQ(result, S::SResult(0));
     return out;
-}
-
-Block MakeBlock(std::string_view hex)
-{
-    Block block{};
-    std::ranges::copy(FromHex(hex), block.begin());
-    return block;
 }
 
 std::vector<Engine> Engines()
@@ -60,9 +52,8 @@ std::vector<Engine> Engines()
 // Expects `code` from the operation on `length` bytes, with the output left untouched.
 void ExpectRefused(const S::SAesBaseEncoder& encoder, Operation operation, size_t length, uint32_t code)
 {
-    const Block in{};
-    Block out;
-    out.fill(0xEE);
+    const Block in(16);
+    Block out(16, 0xEE);
     S::SResult result;
     EXPECT_EQ((encoder.*operation)(result, length, in.data(), out.data()).Unsigned(), code) << length;
     EXPECT_EQ(result.Unsigned(), code);
@@ -85,7 +76,7 @@ TEST(SAesEncoder, BothPathsMatchTheStandardVectorsAndRefuseShortInput)
             SCOPED_TRACE(testing::Message() << key << (engine == Engine::AesNi ? " AES-NI" : " software"));
             const auto encoder = Keyed(FromHex(key), engine);
             EXPECT_EQ(encoder->UsesAesNi(), engine == Engine::AesNi);
-            const Block plain = MakeBlock(plainHex), cipher = MakeBlock(cipherHex);
+            const Block plain = FromHex(plainHex), cipher = FromHex(cipherHex);
             EXPECT_EQ(Apply(*encoder, Encrypt, plain), cipher);
             EXPECT_EQ(Apply(*encoder, Decrypt, cipher), plain);
 
@@ -116,7 +107,7 @@ TEST(SAesEncoder, BothPathsAgreeOnRandomKeysAndBlocks)
         SCOPED_TRACE("key " + ToHex(key));
         for (int blockIndex = 0; blockIndex < 8; ++blockIndex)
         {
-            Block plain;
+            Block plain(16);
             std::ranges::generate(plain, random);
             const Block cipher = Apply(*software, Encrypt, plain);
             ASSERT_EQ(Apply(*hardware, Encrypt, plain), cipher) << "block " << ToHex(plain);
@@ -135,7 +126,7 @@ TEST(SAesEncoder, BadKeysAreRefusedAndTheOldKeyStays)
         EXPECT_EQ(encoder->SetKey(result, material.data(), length), S::SResult(E_INVALIDARG)) << length;
     EXPECT_EQ(result, S::SResult(E_INVALIDARG));
     EXPECT_EQ(encoder->SetKey(result, nullptr, 16), S::SResult(E_INVALIDARG));
-    EXPECT_EQ(ToHex(Apply(*encoder, Encrypt, MakeBlock("00112233445566778899aabbccddeeff"))),
+    EXPECT_EQ(ToHex(Apply(*encoder, Encrypt, FromHex("00112233445566778899aabbccddeeff"))),
               "69c4e0d86a7b0430d8cdb78070b4c55a");
 }
 
@@ -154,7 +145,7 @@ TEST(SAesEncoder, MissingScheduleIsReportedFirstAndTheStaticInstanceOnlyDecrypts
     // encrypted under it, the static schedule must undo.
     const auto software = Keyed(
         {S::AesStaticDecryptionRoundKeys + 160, S::AesStaticDecryptionRoundKeys + 176}, Engine::Software);
-    const Block plain = MakeBlock("00112233445566778899aabbccddeeff");
+    const Block plain = FromHex("00112233445566778899aabbccddeeff");
     EXPECT_EQ(Apply(encoder, Decrypt, Apply(*software, Encrypt, plain)), plain);
 }
 
@@ -206,7 +197,7 @@ TEST(AesOpenSslVectors, BothPathsMatchTheHostOpenSsl)
             for (size_t at = 0; at < plainHex.size(); at += 32)
             {
                 const Block cipher =
-                    Apply(*encoder, Encrypt, MakeBlock(std::string_view(plainHex).substr(at, 32)));
+                    Apply(*encoder, Encrypt, FromHex(std::string_view(plainHex).substr(at, 32)));
                 encrypted += ToHex(cipher);
                 decrypted += ToHex(Apply(*encoder, Decrypt, cipher));
             }

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <tuple>
 
 using namespace S;
 using namespace STest;
@@ -41,35 +42,26 @@ const std::wstring Refused = Os(L"SService::Control", L"ERROR_SERVICE_CANNOT_ACC
 // One call of ControlServiceByName: the state it must find, its code, the log lines naming the
 // service (the last, when it fails, at Error or Warning level with the code), and the stops it must
 // send.
-struct Call
-{
-    SServiceAction action;
-    bool wait;
-    SServiceState before;
-    int32_t code;
-    Lines said;
-    int stops;
-};
+using Call = std::tuple<SServiceAction, bool, SServiceState, int32_t, Lines, int>;
 
-RecordingLogger::Line Act(const std::wstring& service, const ServiceCallScript& script, const Call& call)
+void Act(const std::wstring& service, const ServiceCallScript& script, const Call& call)
 {
+    const auto& [action, wait, before, code, formats, sentStops] = call;
     RecordingLogger log;
     SResult result;
     SServiceState found = Paused;
     const int stops = script.stops;
-    EXPECT_EQ(ControlServiceByName(result, service.c_str(), call.action, call.wait, &found).Code(),
-              call.code);
-    EXPECT_EQ(result.Code(), call.code);
-    EXPECT_EQ(found, call.before);
-    Lines said(call.said.size());
-    std::ranges::transform(call.said, said.begin(),
+    EXPECT_EQ(ControlServiceByName(result, service.c_str(), action, wait, &found).Code(), code);
+    EXPECT_EQ(result.Code(), code);
+    EXPECT_EQ(found, before);
+    Lines said(formats.size());
+    std::ranges::transform(formats, said.begin(),
                            [&](const std::wstring& format) { return Said(format, service); });
     EXPECT_EQ(TextsWith(log, service), said);
-    EXPECT_EQ(script.stops - stops, call.stops);
+    EXPECT_EQ(script.stops - stops, sentStops);
     const RecordingLogger::Line last = log.Lines().empty() ? RecordingLogger::Line{} : log.Lines().back();
-    EXPECT_TRUE(call.code == 0 || (last.component == L"Service" && last.result == call.code &&
-                                   (last.level == SLogLevel::Error || last.level == SLogLevel::Warning)));
-    return last;
+    EXPECT_TRUE(code == 0 || (last.component == L"Service" && last.result == code &&
+                              (last.level == SLogLevel::Error || last.level == SLogLevel::Warning)));
 }
 
 TEST(ControlServiceByName, StartsStopsRestartsSkipsWhatIsAlreadyDoneAndReportsWhatFails)
@@ -89,11 +81,11 @@ TEST(ControlServiceByName, StartsStopsRestartsSkipsWhatIsAlreadyDoneAndReportsWh
     for (const Call& step : steps)
     {
         SCOPED_TRACE(&step - steps);
-        const DWORD process = test.ProcessId(),
-                    expected = step.action == Stop ? SERVICE_STOPPED : SERVICE_RUNNING;
+        const SServiceAction action = std::get<0>(step);
+        const DWORD process = test.ProcessId(), expected = action == Stop ? SERVICE_STOPPED : SERVICE_RUNNING;
         Act(test.Name(), script, step);
         EXPECT_TRUE(WaitUntil([&] { return test.State() == expected; }));
-        EXPECT_TRUE(step.action != Restart || test.ProcessId() != process); // a new process
+        EXPECT_TRUE(action != Restart || test.ProcessId() != process); // a new process
     }
     // What fails: no such service, a disabled one, no connection.
     SResult result;
@@ -127,16 +119,10 @@ TEST(ControlServiceByName, StartsAndStopsThatDoNotSimplySucceed)
     for (size_t i = 1; i < fiveRetries.size(); i += 2)
         fiveRetries[i] = L"Retry to stop service \"%ls\".";
     const std::wstring stopTimedOut = L"Service '%ls' timed out while stopping. Last state: 5.";
-    struct Case
-    {
-        const wchar_t* options;
-        int refusals;     // -1: a stop is sent first, so that Wine refuses the next; -2: not started
-        bool virtualTime; // else the clock is real, and the number of pauses a lower bound
-        size_t pauses;
-        DWORD pause; // each pause's length
-        Call call;
-    };
-    const Case cases[] = {
+    // Options; refusals (-1: a stop is sent first, so that Wine refuses the next; -2: not started);
+    // virtual time (else the clock is real, and the number of pauses a lower bound); the pauses and
+    // each one's length; the call.
+    const std::tuple<const wchar_t*, int, bool, size_t, DWORD, Call> cases[] = {
         {L"", 2, false, 0, 1000,
          Call{Stop, true, Running, ServiceResult::CannotAcceptControl.Code(),
               Lines{Refused, L"Failed to stop service '%ls'."}, 1}},
@@ -163,24 +149,24 @@ TEST(ControlServiceByName, StartsAndStopsThatDoNotSimplySucceed)
          Call{Start, true, Stopped, 0,
               Lines{L"Service \"%ls\" was started but its status could not be verified. Last state: 2."}, 0}},
     };
-    for (const Case& c : cases)
+    for (const auto& [options, refusals, virtualTime, pauses, pause, call] : cases)
     {
-        SCOPED_TRACE(testing::Message() << c.options << " " << static_cast<int>(c.call.action));
-        TestService test(L"stop", c.options);
-        ASSERT_TRUE(c.refusals == -2 ? test.Registered() : test.Start());
+        SCOPED_TRACE(testing::Message() << options << " " << static_cast<int>(std::get<0>(call)));
+        TestService test(L"stop", options);
+        ASSERT_TRUE(refusals == -2 ? test.Registered() : test.Start());
         ServiceCallScript script(test.Name());
-        script.refusals = c.refusals;
-        script.takeStopsWhilePaused = std::wstring(c.options) == L"--stop-pauses";
+        script.refusals = refusals;
+        script.takeStopsWhilePaused = std::wstring(options) == L"--stop-pauses";
         SResult result;
-        ASSERT_TRUE(c.refusals != -1 ||
+        ASSERT_TRUE(refusals != -1 ||
                     ControlServiceByName(result, test.SName(), Stop, false, nullptr).Succeeded());
-        RecordingClock clock(!c.virtualTime);
-        Act(test.Name(), script, c.call);
-        if (c.virtualTime)
-            EXPECT_EQ(clock.sleeps, std::vector<DWORD>(c.pauses, c.pause));
+        RecordingClock clock(!virtualTime);
+        Act(test.Name(), script, call);
+        if (virtualTime)
+            EXPECT_EQ(clock.sleeps, std::vector<DWORD>(pauses, pause));
         else
-            EXPECT_TRUE(clock.sleeps.size() >= c.pauses &&
-                        std::ranges::count(clock.sleeps, c.pause) == std::ssize(clock.sleeps));
+            EXPECT_TRUE(clock.sleeps.size() >= pauses &&
+                        std::ranges::count(clock.sleeps, pause) == std::ssize(clock.sleeps));
     }
 }
 

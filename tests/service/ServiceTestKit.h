@@ -69,17 +69,13 @@ template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutM
 }
 
 // Sets a value through a ...ForTesting setter for the scope and puts the previous one back.
-template <typename T> class Installed
+template <typename T> struct Installed
 {
-public:
-    Installed(T* (*set)(T*) noexcept, T* value) : m_Set(set), m_Previous(set(value)) {}
-    Installed(const Installed&) = delete;
-    Installed& operator=(const Installed&) = delete;
-    ~Installed() { m_Set(m_Previous); }
-
-private:
-    T* (*m_Set)(T*) noexcept;
-    T* m_Previous;
+    Installed(T* (*set)(T*) noexcept, T* value) : set(set), previous(set(value)) {}
+    Installed(const Installed&) = delete; // one restore only
+    ~Installed() { set(previous); }
+    T* (*const set)(T*) noexcept;
+    T* const previous;
 };
 
 // While it lives, the service classes wait and pause by this clock, which notes every pause. A
