@@ -14,10 +14,8 @@ namespace
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes BytesOf(const void* data, size_t length)
-{
-    return {static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + length};
-}
+const auto BytesOf = [](const void* data, size_t length)
+{ return Bytes(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + length); };
 
 // Records each stir's data before the pool folds it in.
 struct RecordingPool : S::SRandomPool

@@ -178,16 +178,12 @@ TEST(WaitForServiceState, PollsAtATenthOfTheWaitHintWithinOneToFiveSeconds)
 }
 
 // Every font-cache stop request handled and the job done with them.
-bool Drained()
-{
-    return WaitUntil([] { return PendingFontCacheStopRequests() == 0; }, 15000);
-}
+const auto Drained = [] { return WaitUntil([] { return PendingFontCacheStopRequests() == 0; }, 15000); };
 
 // Wine's own "FontCache" service is demand start, stopped when the prefix starts; each test
 // leaves it stopped.
-class RequestFontCacheStopTest : public ::testing::Test
+struct RequestFontCacheStopTest : ::testing::Test
 {
-protected:
     void SetUp() override { TearDown(); }
     void TearDown() override
     {

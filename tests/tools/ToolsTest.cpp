@@ -32,10 +32,7 @@ std::string Utf8(const std::wstring& text)
     return bytes;
 }
 
-std::wstring Tool(const wchar_t* name)
-{
-    return Quote(BinFolder() + name + L".exe");
-}
+const auto Tool = [](const wchar_t* name) { return Quote(BinFolder() + name + L".exe"); };
 
 std::wstring TempFolder()
 {
