@@ -48,18 +48,12 @@ class FontJobTest : public testing::Test
 protected:
     FontJobTest()
     {
-        wchar_t profile[64];
-        swprintf(profile, 64, L"LumerelxTest%08lx", GetCurrentProcessId());
-        m_Profile = profile;
-        m_KeyPath = GetApplicationFontsKeyLocation(SString(profile), SString(kApp), kSession).path.c_str();
         wchar_t windows[MAX_PATH];
         GetWindowsDirectoryW(windows, MAX_PATH);
         m_FontsFolder = std::wstring(windows) + L"\\Fonts";
-        m_SubFolder = profile;
-        CreateDirectoryW((m_FontsFolder + L"\\" + m_SubFolder).c_str(), nullptr);
+        CreateDirectoryW((m_FontsFolder + L"\\" + m_Profile).c_str(), nullptr);
         for (const wchar_t* file : kFiles)
-            CopyFileW((STest::BinFolder() + L"testfonts\\" + file).c_str(), InFontsFolder(file).c_str(),
-                      FALSE);
+            CopyFileW(Original(file).c_str(), InFontsFolder(file).c_str(), FALSE);
     }
     ~FontJobTest() override
     {
@@ -67,19 +61,19 @@ protected:
         {
             STest::RemovePrivateFont(Original(file));
             STest::RemovePrivateFont(InFontsFolder(file));
-            STest::RemovePrivateFont(m_FontsFolder + L"\\\\" + m_SubFolder + L"\\" + file);
+            STest::RemovePrivateFont(m_FontsFolder + L"\\\\" + m_Profile + L"\\" + file);
             DeleteFileW(InFontsFolder(file).c_str());
         }
-        RemoveDirectoryW((m_FontsFolder + L"\\" + m_SubFolder).c_str());
+        RemoveDirectoryW((m_FontsFolder + L"\\" + m_Profile).c_str());
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, (m_Profile + L"-7").c_str());
     }
 
     static std::wstring Original(const wchar_t* file) { return STest::BinFolder() + L"testfonts\\" + file; }
     std::wstring InFontsFolder(const wchar_t* file) const
     {
-        return m_FontsFolder + L"\\" + m_SubFolder + L"\\" + file;
+        return m_FontsFolder + L"\\" + m_Profile + L"\\" + file;
     }
-    std::wstring Relative(const wchar_t* file) const { return m_SubFolder + L"\\" + file; }
+    std::wstring Relative(const wchar_t* file) const { return m_Profile + L"\\" + file; }
 
     void AddValue(const std::wstring& name, const std::wstring& data)
     {
@@ -105,10 +99,11 @@ protected:
 
     static constexpr const wchar_t* kApp = L"{00000000-0000-0000-0000-0000000000aa}";
     static constexpr uint32_t kSession = 7;
-    std::wstring m_Profile;
-    std::wstring m_KeyPath;
+    // Also the name of the fonts' subfolder.
+    const std::wstring m_Profile = L"LumerelxTest" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring m_KeyPath =
+        GetApplicationFontsKeyLocation(SString(m_Profile.c_str()), SString(kApp), kSession).path.c_str();
     std::wstring m_FontsFolder;
-    std::wstring m_SubFolder;
 };
 
 } // namespace
