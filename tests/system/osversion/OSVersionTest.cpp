@@ -168,33 +168,31 @@ private:
     }
 };
 
-// The whole record and its classification on one line.
+// The whole record and its classification on one line: the true view as "=" when it is the
+// reported one, the fields after the architectures only when they are not zero.
 std::string Describe(int detected, const OSVersionRecord& r)
 {
     const auto narrow = [](const wchar_t* text) { return std::string(text, text + std::wcslen(text)); };
     const OSClassification c = ClassifyOSVersion(r);
-    char reported[200], trueView[200], line[640];
-    std::snprintf(reported, sizeof(reported), "%u.%u.%u p%u sp%u.%u '%s'", r.major, r.minor, r.build,
-                  r.platform, r.servicePackMajor, r.servicePackMinor, narrow(r.servicePackText).c_str());
-    std::snprintf(trueView, sizeof(trueView), "%u.%u.%u p%u sp%u.%u '%s'", r.trueMajor, r.trueMinor,
-                  r.trueBuild, r.truePlatform, r.trueServicePackMajor, r.trueServicePackMinor,
-                  narrow(r.trueServicePackText).c_str());
-    std::string text = std::to_string(detected) + ": " + reported + " | " +
-                       (std::strcmp(reported, trueView) == 0 ? "=" : trueView) + " | arch " +
-                       std::to_string(r.architecture) + "/" + std::to_string(r.nativeArchitecture);
-    // The rest only when nonzero.
-    for (const auto& [label, format, value] : {std::tuple(" type ", "%u", r.productType),
-                                               {" suite ", "%#x", r.suiteFlags},
-                                               {" ed ", "%#x", r.editionFlags},
-                                               {" x ", "%#x", r.extraEditionFlags},
-                                               {" ubr ", "%u", r.updateBuildRevision},
-                                               {" prod ", "%u", r.productInfo},
-                                               {" ac ", "%u", uint32_t(r.isAnnualChannelCore)}})
-        if (value != 0 && std::snprintf(line, sizeof(line), format, value) > 0)
-            text += label + std::string(line);
-    std::snprintf(line, sizeof(line), " | %u %#x %#llx", c.platform, c.version,
-                  static_cast<unsigned long long>(c.revision));
-    return text + line;
+    char line[640];
+    std::snprintf(line, sizeof(line),
+                  "%d: %u.%u.%u p%u sp%u.%u '%s' | %u.%u.%u p%u sp%u.%u '%s' | arch %u/%u type %u suite %#x "
+                  "ed %#x x %#x ubr %u prod %u ac %u | %u %#x %#llx",
+                  detected, r.major, r.minor, r.build, r.platform, r.servicePackMajor, r.servicePackMinor,
+                  narrow(r.servicePackText).c_str(), r.trueMajor, r.trueMinor, r.trueBuild, r.truePlatform,
+                  r.trueServicePackMajor, r.trueServicePackMinor, narrow(r.trueServicePackText).c_str(),
+                  r.architecture, r.nativeArchitecture, r.productType, r.suiteFlags, r.editionFlags,
+                  r.extraEditionFlags, r.updateBuildRevision, r.productInfo, r.isAnnualChannelCore,
+                  c.platform, c.version, static_cast<unsigned long long>(c.revision));
+    std::string text = line;
+    const size_t start = text.find(": ") + 2, first = text.find(" | "), second = text.find(" | ", first + 3);
+    if (text.compare(start, first - start, text, first + 3, second - first - 3) == 0)
+        text.replace(first + 3, second - first - 3, "=");
+    for (const std::string zero :
+         {" type 0 ", " suite 0 ", " ed 0 ", " x 0 ", " ubr 0 ", " prod 0 ", " ac 0 "})
+        if (const size_t at = text.find(zero); at != std::string::npos)
+            text.erase(at, zero.size() - 1);
+    return text;
 }
 
 TEST(DetectOSVersion, EverySystemTheDesignKnowsFromRecordedFacts)
