@@ -6,19 +6,20 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <vector>
 
 namespace
 {
 
 const std::wstring Child = STest::BinFolder() + L"process_child.exe";
 
-// The child runs from a folder of its own, so that the reports it writes beside itself can be read
-// (their contents by extension) and removed.
+// The child runs from a folder of its own, so that the reports it writes beside itself (UTF-16 text and
+// minidumps) can be read and removed.
 struct FolderRun
 {
     STest::ProcessResult run;
-    std::map<std::wstring, std::vector<std::string>> files;
+    std::vector<std::wstring> reports;
+    std::vector<std::string> dumps;
 };
 
 FolderRun RunInOwnFolder(const std::wstring& mode)
@@ -30,30 +31,34 @@ FolderRun RunInOwnFolder(const std::wstring& mode)
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(Child, folder / L"child.exe");
     FolderRun result{
-        STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" " + mode, 300'000), {}};
+        STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" " + mode, 300'000), {}, {}};
     for (const auto& entry : std::filesystem::directory_iterator(folder))
     {
         std::ifstream file(entry.path(), std::ios::binary);
-        result.files[entry.path().extension()].emplace_back(std::istreambuf_iterator<char>(file),
-                                                            std::istreambuf_iterator<char>());
+        const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        if (entry.path().extension() == L".txt")
+            result.reports.emplace_back(reinterpret_cast<const wchar_t*>(text.data()), text.size() / 2);
+        else if (entry.path().extension() == L".dmp")
+            result.dumps.push_back(text.substr(0, 4));
     }
     std::filesystem::remove_all(folder, ignored);
     return result;
 }
 
-std::wstring Reports(const std::vector<std::string>& texts)
+size_t Occurrences(const std::vector<std::wstring>& reports, const std::wstring& part)
 {
-    std::wstring reports;
-    for (const std::string& text : texts)
-        reports.append(reinterpret_cast<const wchar_t*>(text.data()), text.size() / 2);
-    return reports;
+    size_t found = 0;
+    for (const std::wstring& report : reports)
+        for (size_t at = report.find(part); at != std::wstring::npos; at = report.find(part, at + 1))
+            ++found;
+    return found;
 }
 
 } // namespace
 
 TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
 {
-    auto [run, files] = RunInOwnFolder(L"crashes");
+    const auto [run, reports, dumps] = RunInOwnFolder(L"crashes");
     ASSERT_EQ(run.exitCode, 0u) << run.output;
 
     // Threads that fail by an access violation, an SException and anything else end with 0x80004005;
@@ -70,8 +75,7 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
                   warning + warning + warning);
 
     // A text report (UTF-16) per failure, a minidump per access violation.
-    ASSERT_EQ(files[L".txt"].size(), 6u);
-    const std::wstring reports = Reports(files[L".txt"]);
+    ASSERT_EQ(reports.size(), 6u);
     const std::pair<std::wstring, size_t> parts[] = {
         {L"Unable to write location: 0x00000010. TST, line 384: S::SThread::ThreadStart.", 1},
         {L"Exception 0xa0041234 (SException), line 77: custom failure.", 1},
@@ -81,51 +85,35 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
         {L"TST, line 503: S::SThreadPool::WorkerInnerWrapper.", 1},
         {L"(ACCESS_VIOLATION)", 2}};
     for (const auto& [part, count] : parts)
-    {
-        size_t found = 0;
-        for (size_t at = reports.find(part); at != std::wstring::npos; at = reports.find(part, at + 1))
-            ++found;
-        EXPECT_EQ(found, count) << part;
-    }
-    EXPECT_EQ(files[L".dmp"].size(), 2u);
-    for (const std::string& dump : files[L".dmp"])
-        EXPECT_EQ(dump.substr(0, 4), "MDMP") << "a written minidump";
-}
-
-TEST(ChildProcess, LoadingAndUnloadingTheAgentMakesNoThread)
-{
-    // The child compares the thread counts before loading, while loaded and after unloading.
-    const std::wstring dll = STest::Quote(STest::BinFolder() + L"Lumerelx64.dll");
-    const STest::ProcessResult run = STest::RunProcess(STest::Quote(Child) + L" dll-threads " + dll);
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-}
-
-TEST(ChildProcess, ProcessEndsWhileAModulePoolHasABusyWorker)
-{
-    // 7 is the code the child ends with; a pool that waited for its dead worker would hang the exit.
-    const std::wstring dll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
-    EXPECT_EQ(STest::RunProcess(STest::Quote(Child) + L" exit-with-worker " + dll).exitCode, 7u);
+        EXPECT_EQ(Occurrences(reports, part), count) << part;
+    EXPECT_EQ(dumps, std::vector<std::string>(2, "MDMP")) << "written minidumps";
 }
 
 // The exhausted stack cannot carry a throw: the overflow is reported from a reserve stack and the
 // process ends with its code, as it would without the library.
 TEST(ChildProcess, StackOverflowOnALibraryThreadEndsInTheCrashReports)
 {
-    auto [run, files] = RunInOwnFolder(L"overflow");
+    const auto [run, reports, dumps] = RunInOwnFolder(L"overflow");
     EXPECT_EQ(run.exitCode, 0xC00000FDu) << run.output;
-    ASSERT_EQ(files[L".txt"].size(), 1u);
-    EXPECT_NE(Reports(files[L".txt"]).find(L"(STACK_OVERFLOW)"), std::wstring::npos);
-    ASSERT_EQ(files[L".dmp"].size(), 1u);
-    EXPECT_EQ(files[L".dmp"][0].substr(0, 4), "MDMP");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find(L"(STACK_OVERFLOW)"), std::wstring::npos);
+    EXPECT_EQ(dumps, std::vector<std::string>{"MDMP"});
 }
 
-// Hosts may unload the agent (or a module with a pool) right after it started work on a thread of its
-// own, and pools may be destroyed while workers leave: no crash, no hang, every module really unloaded.
-TEST(ChildProcess, UnloadingRightAfterWorkStartsNeitherCrashesNorHangs)
+// Loading and unloading the agent makes no thread (the child compares the counts); a module pool that
+// waited for its dead worker at the process's end would hang the exit, 7 being the child's code; hosts
+// may unload the agent (or a module with a pool) right after it started work on a thread of its own,
+// and pools may be destroyed while workers leave: no crash, no hang, every module really unloaded.
+TEST(ChildProcess, ModulesLoadAndUnloadCleanlyAndAnExitDoesNotWaitForABusyWorker)
 {
     const std::wstring agent = STest::Quote(STest::BinFolder() + L"Lumerelx64.dll");
     const std::wstring poolDll = STest::Quote(STest::BinFolder() + L"process_pool_dll.dll");
-    const STest::ProcessResult run =
-        STest::RunProcess(STest::Quote(Child) + L" unload-loops " + agent + L" " + poolDll, 120'000);
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    const std::pair<std::wstring, DWORD> runs[] = {{L"dll-threads " + agent, 0},
+                                                   {L"exit-with-worker " + poolDll, 7},
+                                                   {L"unload-loops " + agent + L" " + poolDll, 0}};
+    for (const auto& [arguments, exitCode] : runs)
+    {
+        const STest::ProcessResult run = STest::RunProcess(STest::Quote(Child) + L" " + arguments, 120'000);
+        EXPECT_EQ(run.exitCode, exitCode) << run.output;
+    }
 }

@@ -86,23 +86,16 @@ TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds
 {
     const std::wstring failed = L"Failed to create worker thread 1/2 in thread pool [scripted]. OS Err: 0x";
     const std::wstring retrying = failed + L"00000008. Retrying ";
-    const struct
-    {
-        const char* name;
-        int failures;
-        bool suspendAgain;
-        bool post;
-        SResult code;
-        std::vector<std::wstring> lines; // the pool's Error lines, each up to its OS error value
-        uint32_t workers;
-    } cases[] = {
+    // Per row: name, failing starts, whether a start leaves its thread suspended, whether a post asks,
+    // the outcome, the pool's Error lines (each up to its OS error value) and the workers left.
+    const std::tuple<const char*, int, bool, bool, SResult, std::vector<std::wstring>, uint32_t> cases[] = {
         {"post", 2, false, true, 0, {retrying + L"1...", retrying + L"2..."}, 1},
         {"start", 1, false, false, ThreadPoolResult::WorkerCreateFailed, {failed + L"00000008."}, 0},
         {"resume", 0, true, false, ThreadPoolResult::WorkerResumeFailed, {failed}, 0},
     };
-    for (const auto& c : cases)
+    for (const auto& [name, failures, suspendAgain, post, code, expected, workers] : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         LogCapture log;
         std::atomic<int> ran{0};
         {
@@ -110,26 +103,24 @@ TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds
             SResult result;
             {
                 ScriptedStarts starts;
-                ScriptedStarts::failures = c.failures;
-                ScriptedStarts::suspendAgain = c.suspendAgain;
-                EXPECT_EQ(c.post ? pool.PostJob(result, MakeJob([&] { ++ran; })) : pool.Start(result),
-                          c.code);
-                EXPECT_EQ(result, c.code);
-                EXPECT_EQ(pool.GetWorkerCount(), c.workers);
+                ScriptedStarts::failures = failures;
+                ScriptedStarts::suspendAgain = suspendAgain;
+                EXPECT_EQ(post ? pool.PostJob(result, MakeJob([&] { ++ran; })) : pool.Start(result), code);
+                EXPECT_EQ(result, code);
+                EXPECT_EQ(pool.GetWorkerCount(), workers);
             }
-            EXPECT_TRUE(!c.post || WaitUntil([&] { return ran == 1; }));
+            EXPECT_TRUE(!post || WaitUntil([&] { return ran == 1; }));
         }
         std::vector<std::wstring> lines;
         for (const LogLine& line : log.Matching(L"Failed to create worker thread"))
         {
             EXPECT_EQ(line.level, SLogLevel::Error);
-            EXPECT_EQ(line.result, int32_t(c.code.Code() == 0 ? ThreadPoolResult::WorkerCreateFailed.Code()
-                                                              : c.code.Code()));
-            lines.push_back(lines.size() < c.lines.size() ? line.text.substr(0, c.lines[lines.size()].size())
-                                                          : line.text);
+            EXPECT_EQ(line.result, (post ? ThreadPoolResult::WorkerCreateFailed : code).Code());
+            lines.push_back(lines.size() < expected.size()
+                                ? line.text.substr(0, expected[lines.size()].size())
+                                : line.text);
         }
-        EXPECT_EQ(lines, c.lines);
-        EXPECT_EQ(log.Matching(L"Retrying").size(), c.post ? 2u : 0u);
+        EXPECT_EQ(lines, expected);
     }
 }
 
@@ -254,31 +245,26 @@ TEST_F(SThreadPoolTest, ManyPostersEveryJobRunsOnce)
 {
     // The short wait limit with pauses between posts makes workers give up their sleep, leave and
     // be made again while posts arrive: the races of a worker's time-out against a new entry.
-    const struct
-    {
-        DWORD waitLimitMs;
-        int jobsEach;
-        int pauseEvery;
-    } cases[] = {{30'000, 10'000, 0}, {1, 1'500, 25}};
+    const std::tuple<DWORD, int, int> cases[] = {{30'000, 10'000, 0}, {1, 1'500, 25}};
     constexpr int Posters = 8;
-    for (const auto& c : cases)
+    for (const auto& [waitLimitMs, jobsEach, pauseEvery] : cases)
     {
-        SCOPED_TRACE(c.waitLimitMs);
+        SCOPED_TRACE(waitLimitMs);
         const int threadsBefore = CountThreads();
-        const int total = Posters * c.jobsEach;
+        const int total = Posters * jobsEach;
         std::vector<std::atomic<int>> runs(total);
         std::atomic<int> done{0}, failures{0};
         {
-            SThreadPool pool(3, 2, L"stress", c.waitLimitMs);
+            SThreadPool pool(3, 2, L"stress", waitLimitMs);
             std::vector<std::thread> posters;
             for (int p = 0; p < Posters; ++p)
             {
                 posters.emplace_back(
                     [&, p]
                     {
-                        for (int slot = p * c.jobsEach; slot < (p + 1) * c.jobsEach; ++slot)
+                        for (int slot = p * jobsEach; slot < (p + 1) * jobsEach; ++slot)
                         {
-                            if (c.pauseEvery != 0 && slot % c.pauseEvery == 0)
+                            if (pauseEvery != 0 && slot % pauseEvery == 0)
                                 Sleep(2);
                             SResult result;
                             failures +=

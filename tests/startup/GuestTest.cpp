@@ -13,21 +13,6 @@
 using namespace S;
 using STest::BinFolder;
 
-namespace
-{
-
-std::wstring ReadString(const std::wstring& path, const wchar_t* name)
-{
-    wchar_t text[64] = {};
-    DWORD size = sizeof(text);
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
-        ERROR_SUCCESS)
-        return L"(none)";
-    return text;
-}
-
-} // namespace
-
 // Without hand-off values the agent has nothing to do, and the host pays for no module of the job's.
 TEST(Guest, AFreshProcessWithoutHandoffValuesGetsNoModuleOfTheJob)
 {
@@ -73,7 +58,12 @@ TEST(Guest, AProviderThatHandlesItsOwnFaultsLeavesTheFontsAdded)
         EXPECT_EQ(result.exitCode, 0u) << result.output;
         EXPECT_NE(result.output.find("font \"Lumerelx Test One\": visible"), std::string::npos)
             << result.output;
-        EXPECT_EQ(ReadString(answers.Path(), L"Answers"), L"1|0");
+        wchar_t probed[16] = {};
+        DWORD size = sizeof(probed);
+        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, answers.Path().c_str(), L"Answers", RRF_RT_REG_SZ, nullptr,
+                               probed, &size),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(probed, L"1|0");
     }
 
     SetEnvironmentVariableW(L"LUMERELX_PROBE_KEY", nullptr);

@@ -6,13 +6,7 @@ using namespace S;
 
 TEST(ProductLocations, SubPathInsertsOneSeparatorOnlyWhereNeeded)
 {
-    struct Case
-    {
-        const wchar_t* company;
-        const wchar_t* component;
-        const wchar_t* expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> cases[] = {
         {L"Halvern Technologies", L"Tidewell", L"Halvern Technologies\\Tidewell"},
         {L"Acme/", L"Tidewell", L"Acme/Tidewell"},
         {L"Acme\\", L"Tidewell", L"Acme\\Tidewell"},
@@ -20,8 +14,8 @@ TEST(ProductLocations, SubPathInsertsOneSeparatorOnlyWhereNeeded)
         {nullptr, L"Tidewell", L"\\Tidewell"},
         {L"Acme", L"", L"Acme\\"},
     };
-    for (const Case& c : cases)
-        EXPECT_STREQ(JoinProductSubPath(c.company, c.component).c_str(), c.expected);
+    for (const auto& [company, component, expected] : cases)
+        EXPECT_STREQ(JoinProductSubPath(company, component).c_str(), expected);
 }
 
 // Test executables carry the product's string table, as the DLL does.
@@ -48,29 +42,21 @@ TEST(ProductLocations, KeyPathsComeFromTheStringTableAndAMissingStringIsLoadedOn
     ModuleInstance = saved;
 }
 
+// Profile, session and application (left out when empty) lead to the redirected machine fonts key.
 TEST(ProductLocations, ApplicationFontsKeyLocation)
 {
-    struct Case
-    {
-        const wchar_t* profile;
-        const wchar_t* app;
-        uint32_t session;
-        const wchar_t* expected;
-    };
-    const Case cases[] = {
+    const std::wstring fonts = L"rhklm\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+    const std::tuple<const wchar_t*, const wchar_t*, uint32_t, std::wstring> cases[] = {
         {L"john", L"{00000000-0000-0000-0000-000000000001}", 2,
-         L"john-2\\{00000000-0000-0000-0000-000000000001}\\rhklm\\Software\\Microsoft\\Windows "
-         L"NT\\CurrentVersion\\Fonts"},
-        {L"SYSTEM", L"app", 0,
-         L"SYSTEM-0\\app\\rhklm\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"},
-        {L"u", L"", 4294967295u,
-         L"u-4294967295\\rhklm\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"},
+         L"john-2\\{00000000-0000-0000-0000-000000000001}\\" + fonts},
+        {L"SYSTEM", L"app", 0, L"SYSTEM-0\\app\\" + fonts},
+        {L"u", L"", 4294967295u, L"u-4294967295\\" + fonts},
     };
-    for (const Case& c : cases)
+    for (const auto& [profile, app, session, expected] : cases)
     {
         const SRegKeyLocation location =
-            GetApplicationFontsKeyLocation(SString(c.profile), SString(c.app), c.session);
+            GetApplicationFontsKeyLocation(SString(profile), SString(app), session);
         EXPECT_EQ(location.root, HKEY_LOCAL_MACHINE);
-        EXPECT_STREQ(location.path.c_str(), c.expected);
+        EXPECT_STREQ(location.path.c_str(), expected.c_str());
     }
 }

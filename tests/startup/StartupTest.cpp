@@ -4,38 +4,26 @@
 #include "library/diagnostics/SSeTranslator.h"
 
 #include "common/RegistrySandbox.h"
+#include "diagnostics/Faults.h"
 
 #include <gtest/gtest.h>
 
 using namespace S;
 
+// Each result with the texts that give it.
 TEST(ParseSessionIdTest, FollowsUnsignedDecimalParsing)
 {
-    struct Case
-    {
-        const wchar_t* text;
-        uint32_t expected;
+    const std::pair<uint32_t, std::vector<const wchar_t*>> cases[] = {
+        {7, {L"7", L"+7", L" 7", L"007"}},
+        {12, {L"\t 12"}},
+        {0, {L"12x", L"7 ", L"", L"x", L"0x10"}},
+        {4294967295u, {L"4294967295", L"4294967296", L"99999999999", L"-1"}},
+        {4294967294u, {L"-2"}},
     };
-    const Case cases[] = {
-        {L"7", 7},
-        {L"+7", 7},
-        {L" 7", 7},
-        {L"\t 12", 12},
-        {L"12x", 0},
-        {L"7 ", 0},
-        {L"", 0},
-        {L"x", 0},
-        {L"4294967295", 4294967295u},
-        {L"4294967296", 4294967295u},
-        {L"99999999999", 4294967295u},
-        {L"-1", 4294967295u},
-        {L"-2", 4294967294u},
-        {L"007", 7},
-        {L"0x10", 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ParseSessionId(SString(c.text)), c.expected)
-            << "\"" << SStringA(SString(c.text)).c_str() << "\"";
+    for (const auto& [expected, texts] : cases)
+        for (const wchar_t* text : texts)
+            EXPECT_EQ(ParseSessionId(SString(text)), expected)
+                << '"' << SStringA(SString(text)).c_str() << '"';
 }
 
 TEST(HandoffValueNameTest, EightLowerCaseHexDigits)
@@ -76,99 +64,70 @@ protected:
 TEST_F(HandoffTest, ReadsOnlyTheProcesssOwnValueOnceAndRemovesIt)
 {
     const uint32_t self = GetCurrentProcessId();
-    const struct
-    {
-        uint32_t written, read;
-        const wchar_t* text;
-        DWORD type;
-        bool found, remains;
-    } cases[] = {
+    // Per row: the process id written and read, the text and its type, found, left behind.
+    const std::tuple<uint32_t, uint32_t, const wchar_t*, DWORD, bool, bool> cases[] = {
         {0x1A2B, 0x1A2C, L"{app}", REG_SZ, false, true},
         {0x1A2B, 0x1A2B, L"{app}", REG_SZ, true, false},
         {self, 0, L"3", REG_SZ, true, false},
         {7, 7, L"AB", REG_DWORD, true, false},
         {8, 8, L"", REG_SZ, false, false},
     };
-    for (const auto& c : cases)
+    for (const auto& [written, read, text, type, found, remains] : cases)
     {
-        SCOPED_TRACE(c.text);
-        Write(c.written, L"AppId", c.text, c.type);
+        SCOPED_TRACE(text);
+        Write(written, L"AppId", text, type);
         SString value(L"old");
-        EXPECT_EQ(ReadHandoffValue(c.read, SString(L"AppId"), value), c.found);
-        EXPECT_STREQ(value.c_str(), c.found ? c.text : L"");
-        EXPECT_EQ(Exists(c.written, L"AppId"), c.remains);
+        EXPECT_EQ(ReadHandoffValue(read, SString(L"AppId"), value), found);
+        EXPECT_STREQ(value.c_str(), found ? text : L"");
+        EXPECT_EQ(Exists(written, L"AppId"), remains);
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Halvern Technologies"); // a missing key too
         value = SString(L"old");
-        EXPECT_FALSE(ReadHandoffValue(c.written, SString(L"AppId"), value));
+        EXPECT_FALSE(ReadHandoffValue(written, SString(L"AppId"), value));
         EXPECT_TRUE(value.IsEmpty());
     }
 }
 
-// The session id is consumed whenever it is there; without it the application id stays.
+// The session id is consumed whenever it is there; without it the application id stays. The exit code
+// of the start-up thread's procedure is 1 only once both were read.
 TEST_F(HandoffTest, RunStartupConsumesTheSessionAndNeedsBothValues)
 {
     const struct
     {
         const wchar_t *session, *app;
-        int result;
+        DWORD exitCode;
         bool appRemains;
-    } cases[] = {{L"12x", L"{app}", 1, false}, {nullptr, L"{app}", 0, true}, {L"4", nullptr, 0, false}};
+    } cases[] = {{L"12x", L"{app}", 1, false},
+                 {nullptr, L"{app}", 0, true},
+                 {L"4", nullptr, 0, false},
+                 {nullptr, nullptr, 0, false}};
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.result);
+        SCOPED_TRACE(c.exitCode);
         if (c.session != nullptr)
             Write(GetCurrentProcessId(), kHandoffSessionId, c.session);
         if (c.app != nullptr)
             Write(GetCurrentProcessId(), kHandoffAppId, c.app);
-        EXPECT_EQ(RunStartup(), c.result);
+        EXPECT_EQ(StartupThreadProc(nullptr), c.exitCode);
         EXPECT_FALSE(Exists(GetCurrentProcessId(), kHandoffSessionId));
         EXPECT_EQ(Exists(GetCurrentProcessId(), kHandoffAppId), c.appRemains);
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Halvern Technologies");
     }
 }
 
-TEST_F(HandoffTest, ThreadExitCodeFollowsTheRoutine)
-{
-    auto runThread = []
-    {
-        const HANDLE thread = CreateThread(nullptr, 0, StartupThreadProc, nullptr, 0, nullptr);
-        WaitForSingleObject(thread, INFINITE);
-        DWORD code = 99;
-        GetExitCodeThread(thread, &code);
-        CloseHandle(thread);
-        return code;
-    };
-    EXPECT_EQ(runThread(), 0u);
-    Write(GetCurrentProcessId(), kHandoffSessionId, L"1");
-    Write(GetCurrentProcessId(), kHandoffAppId, L"a");
-    EXPECT_EQ(runThread(), 1u);
-}
-
+// Work that returns completes; anything escaping it is caught, and the thread's translation state is
+// restored (none was installed before).
 TEST(RunShieldedTest, NothingEscapesFromTheAgentsWork)
 {
-    struct Case
-    {
-        const char* name;
-        void (*work)(void*);
-        bool completes;
+    const std::pair<const char*, void (*)(void*)> cases[] = {
+        {"returns", [](void* ran) { *static_cast<bool*>(ran) = true; }},
+        {"throws", [](void*) { throw 42; }},
+        {"access violation", [](void*) { Faults::WriteTo(nullptr); }},
+        {"raised exception", [](void*) { RaiseException(0xE0001234, 0, 0, nullptr); }},
     };
-    const Case cases[] = {
-        {"returns", [](void* ran) { *static_cast<bool*>(ran) = true; }, true},
-        {"throws", [](void*) { throw 42; }, false},
-        {"access violation",
-         [](void*)
-         {
-             volatile int* nowhere = nullptr;
-             *nowhere = 1;
-         },
-         false},
-        {"raised exception", [](void*) { RaiseException(0xE0001234, 0, 0, nullptr); }, false},
-    };
-    for (const Case& c : cases)
+    for (const auto& [name, work] : cases)
     {
         bool ran = false;
-        EXPECT_EQ(RunShielded(c.work, &ran), c.completes) << c.name;
+        EXPECT_EQ(RunShielded(work, &ran), ran) << name;
     }
-    // The thread's own translation state is restored afterwards: none was installed before.
     EXPECT_EQ(GetSeTranslator(), nullptr);
 }

@@ -9,6 +9,7 @@
 //                          100 rounds each: the agent loaded with asynchronous work and unloaded at
 //                          once; the pool DLL given a job and unloaded at once; a pool destroyed
 //                          while its workers time out; and once, a pool destroyed inside an attach
+#include "diagnostics/Faults.h"
 #include "process/ThreadTestSupport.h"
 
 #include "library/diagnostics/SException.h"
@@ -25,16 +26,10 @@
 namespace
 {
 
-[[gnu::noipa]] unsigned WriteTo(int* target)
-{
-    *static_cast<volatile int*>(target) = 1;
-    return 1;
-}
-
 void Threads()
 {
     const S::SThreadProcedure procedures[] = {
-        [](void*) -> unsigned { return WriteTo(reinterpret_cast<int*>(0x10)); },
+        [](void*) -> unsigned { return Faults::WriteTo(reinterpret_cast<int*>(0x10)), 1; },
         [](void*) -> unsigned
         { throw S::SException(S::SResult(0xA0041234u), "custom failure", "Procedure", 77); },
         [](void*) -> unsigned { throw 42; },
@@ -71,7 +66,7 @@ void PoolFaults()
                              if (kind == 1)
                                  throw std::string("not from the family");
                              if (kind == 2)
-                                 WriteTo(reinterpret_cast<int*>(0x10));
+                                 Faults::WriteTo(reinterpret_cast<int*>(0x10));
                          },
                          [kind](bool failed, int reserved)
                          { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
@@ -128,23 +123,17 @@ int Overflow()
     return 98; // the process should have ended with the overflow's code
 }
 
-std::wstring HandoffPath()
+// Sets this process's hand-off value `name` or, without a value, tells whether it is there.
+bool Handoff(const wchar_t* name, const wchar_t* value = nullptr)
 {
-    return S::GetHandoffKeyLocation().path.c_str();
-}
-
-bool SetHandoff(const wchar_t* name, const wchar_t* value)
-{
+    const std::wstring key = S::GetHandoffKeyLocation().path.c_str();
     const std::wstring valueName = S::HandoffValueName(GetCurrentProcessId(), S::SString(name)).c_str();
-    return RegSetKeyValueW(HKEY_CURRENT_USER, HandoffPath().c_str(), valueName.c_str(), REG_SZ, value,
-                           static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-bool HandoffExists(const wchar_t* name)
-{
-    const std::wstring valueName = S::HandoffValueName(GetCurrentProcessId(), S::SString(name)).c_str();
-    return RegGetValueW(HKEY_CURRENT_USER, HandoffPath().c_str(), valueName.c_str(), RRF_RT_ANY, nullptr,
-                        nullptr, nullptr) == ERROR_SUCCESS;
+    return (value == nullptr
+                ? RegGetValueW(HKEY_CURRENT_USER, key.c_str(), valueName.c_str(), RRF_RT_ANY, nullptr,
+                               nullptr, nullptr)
+                : RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), valueName.c_str(), REG_SZ, value,
+                                  static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)))) ==
+           ERROR_SUCCESS;
 }
 
 bool Unloaded(const wchar_t* dll)
@@ -163,14 +152,13 @@ int UnloadLoops(const wchar_t* agent, const wchar_t* poolDll)
 
     for (int round = 0; round < 100; ++round)
     {
-        if (!SetHandoff(L"Asynchronous", L"TRUE") || !SetHandoff(L"SessionId", L"1") ||
-            !SetHandoff(L"AppId", L"{unload-loop}"))
+        if (!Handoff(L"Asynchronous", L"TRUE") || !Handoff(L"SessionId", L"1") || !Handoff(L"AppId", L"{x}"))
             return 111;
         const HMODULE module = LoadLibraryW(agent);
         if (module == nullptr || !FreeLibrary(module) || !Unloaded(agent))
             return std::printf("agent round %d\n", round), 112;
         // The start-up thread ran to its end although the host let go of the module at once.
-        if (HandoffExists(L"SessionId") || HandoffExists(L"AppId"))
+        if (Handoff(L"SessionId") || Handoff(L"AppId"))
             return 113;
     }
     for (int round = 0; round < 100; ++round)
