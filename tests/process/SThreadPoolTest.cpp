@@ -60,11 +60,7 @@ struct ScriptedStarts
                            unsigned flags, unsigned* id)
     {
         if (failures > 0)
-        {
-            --failures;
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return 0;
-        }
+            return --failures, SetLastError(ERROR_NOT_ENOUGH_MEMORY), 0;
         const auto thread =
             reinterpret_cast<HANDLE>(_beginthreadex(security, stack, procedure, parameter, flags, id));
         if (thread != nullptr && suspendAgain && SuspendThread(thread) != 0xFFFFFFFFu &&

@@ -39,9 +39,8 @@ inline std::wstring TokenUserSid(HANDLE token)
     if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) ||
         !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text))
         return {};
-    std::wstring result = text;
-    LocalFree(text);
-    return result;
+    const std::unique_ptr<wchar_t, decltype(&LocalFree)> owned(text, &LocalFree);
+    return text;
 }
 
 inline std::wstring ProcessUserSid()
@@ -58,9 +57,8 @@ inline bool ShellWindowExists()
 // display driver Wine creates no top-level windows, but message-only ones, and FindWindowW finds those.
 inline auto MakeShellWindow()
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.lpszClassName = L"Progman";
+    const WNDCLASSW windowClass{0,       DefWindowProcW, 0,       0,       nullptr,
+                                nullptr, nullptr,        nullptr, nullptr, L"Progman"};
     RegisterClassW(&windowClass);
     const auto destroy = [](HWND window)
     {

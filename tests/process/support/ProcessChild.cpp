@@ -47,30 +47,27 @@ void Threads()
 }
 
 // Jobs of kinds 0 (throws an SException), 1 (throws anything else), 2 (faults) and 3 (succeeds).
+void RunJob(int kind)
+{
+    static const DWORD first = GetCurrentThreadId();
+    std::printf("job=run %d on %s\n", kind, GetCurrentThreadId() == first ? "the first worker" : "another");
+    if (kind == 0)
+        throw S::SException(S::SResult(0xA0045678u), "job failure", "Job", 12);
+    if (kind == 1)
+        throw std::string("not from the family");
+    if (kind == 2)
+        Faults::WriteTo(reinterpret_cast<int*>(0x10));
+}
+
 void PoolFaults()
 {
     const ThreadTest::LogCapture log;
     S::SThreadPool pool(1, 0, L"faulty", 30'000);
     S::SResult result;
     for (int kind = 0; kind < 4; ++kind)
-    {
         pool.PostJob(result,
-                     ThreadTest::MakeJob(
-                         [kind]
-                         {
-                             static const DWORD first = GetCurrentThreadId();
-                             std::printf("job=run %d on %s\n", kind,
-                                         GetCurrentThreadId() == first ? "the first worker" : "another");
-                             if (kind == 0)
-                                 throw S::SException(S::SResult(0xA0045678u), "job failure", "Job", 12);
-                             if (kind == 1)
-                                 throw std::string("not from the family");
-                             if (kind == 2)
-                                 Faults::WriteTo(reinterpret_cast<int*>(0x10));
-                         },
-                         [kind](bool failed, int reserved)
-                         { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
-    }
+                     ThreadTest::MakeJob([kind] { RunJob(kind); }, [kind](bool failed, int reserved)
+                                         { std::printf("job=abort %d %d %d\n", kind, failed, reserved); }));
     pool.Stop(result, false); // runs what is queued
     for (const ThreadTest::LogLine& line : log.Matching(L"thread pool [faulty]"))
         std::printf("log=%d|%x|%ls\n", line.level, static_cast<unsigned>(line.result), line.text.c_str());
