@@ -48,10 +48,10 @@ struct RefusingSemaphore : SSemaphore
 // suspended once more than asked (its resume then reports 2). Those threads are ended afterwards.
 struct ScriptedStarts
 {
-    ScriptedStarts() { InstallThreadStarter(&Start); }
+    ScriptedStarts() : previous(InstallThreadStarter(&Start)) {}
     ~ScriptedStarts()
     {
-        InstallThreadStarter(nullptr);
+        InstallThreadStarter(previous);
         for (const S::SHandle& thread : held)
             TerminateThread(thread.Get(), 0);
         held.clear();
@@ -72,6 +72,7 @@ struct ScriptedStarts
     static inline std::atomic<int> failures{0};
     static inline bool suspendAgain = false;
     static inline std::vector<S::SHandle> held;
+    const S::SThreadStarter previous;
 };
 
 } // namespace
