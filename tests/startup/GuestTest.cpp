@@ -34,7 +34,7 @@ TEST(Guest, AProviderThatHandlesItsOwnFaultsLeavesTheFontsAdded)
     ASSERT_FALSE(STest::RegistrySandbox::ValueExists(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder"));
     const std::wstring provider = std::wstring(serviceKey) + L"\\NetworkProvider";
     STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, provider, L"ProviderPath",
-                                      BinFolder() + L"FaultingProvider.dll");
+                                      BinFolder() + L"TestNetworkProvider.dll");
     STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, provider, L"Name", L"Lumerelx Faulting Network");
     STest::RegistrySandbox::SetString(HKEY_LOCAL_MACHINE, orderKey, L"ProviderOrder", L"LumerelxFaultingNet");
 

@@ -1,5 +1,8 @@
 // A network provider whose connected resources are the "type|local|remote|comment" lines of the
-// loading process's variable LUMERELX_TEST_NET_CONNECTIONS, read at each opened enumeration.
+// loading process's variable LUMERELX_TEST_NET_CONNECTIONS, read at each opened enumeration. When
+// LUMERELX_PROBE_KEY names a key below HKEY_CURRENT_USER, opening an enumeration first probes memory
+// as third-party providers do, through calls that fault and handle their own faults, and leaves their
+// answers there as "Answers".
 #include <windows.h>
 #include <winnetwk.h>
 extern "C"
@@ -26,6 +29,18 @@ struct Enumeration
     size_t next = 0;
 };
 
+void ProbeLikeAThirdPartyProvider()
+{
+    wchar_t key[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"LUMERELX_PROBE_KEY", key, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    const std::wstring answers = std::to_wstring(IsBadReadPtr(reinterpret_cast<void*>(1), 4)) + L"|" +
+                                 std::to_wstring(lstrlenW(reinterpret_cast<LPCWSTR>(1)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Answers", REG_SZ, answers.c_str(),
+                    static_cast<DWORD>((answers.size() + 1) * sizeof(wchar_t)));
+}
+
 wchar_t* CopyText(wchar_t*& cursor, const std::wstring& text)
 {
     return std::exchange(cursor, std::wcscpy(cursor, text.c_str()) + text.size() + 1);
@@ -46,6 +61,7 @@ extern "C" DWORD APIENTRY NPOpenEnum(DWORD scope, DWORD, DWORD, LPNETRESOURCEW, 
 {
     if (scope != RESOURCE_CONNECTED)
         return WN_NOT_SUPPORTED;
+    ProbeLikeAThirdPartyProvider();
     std::wstring text(32767, L'\0');
     text.resize(GetEnvironmentVariableW(L"LUMERELX_TEST_NET_CONNECTIONS", text.data(), 32767));
     auto enumeration = std::make_unique<Enumeration>();
