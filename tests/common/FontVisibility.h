@@ -30,9 +30,8 @@ inline bool IsFontFamilyVisible(const std::wstring& family)
 // Takes every private registration of a font file away (adding twice needs two removals).
 inline void RemovePrivateFont(const std::wstring& path)
 {
-    for (int i = 0; i < 16 && RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr); ++i)
-    {
-    }
+    for (int i = 0; i < 16 && RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr);)
+        ++i;
 }
 
 } // namespace STest

@@ -1,6 +1,8 @@
 // Starts a program from a test and collects its real exit code and standard output.
 #pragma once
 
+#include "library/system/SHandle.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -29,69 +31,51 @@ struct ProcessResult
 {
     DWORD exitCode = 0xFFFFFFFF;
     std::string output; // standard output and standard error, as bytes
-    std::wstring Text() const
-    {
-        std::wstring text;
-        for (const char c : output)
-            text.push_back(static_cast<unsigned char>(c));
-        return text;
-    }
 };
 
-inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'000)
+inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'000,
+                                const wchar_t* folder = nullptr)
 {
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    S::SHandle readEnd, writeEnd;
+    if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0))
     {
         ADD_FAILURE() << "CreatePipe failed";
         return result;
     }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = startup.hStdError = writeEnd.Get();
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
     const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &info);
-    CloseHandle(writeEnd);
+                                        folder, &startup, &info);
+    writeEnd.Reset();
     if (!started)
     {
         ADD_FAILURE() << "cannot start: " << GetLastError();
-        CloseHandle(readEnd);
         return result;
     }
+    const S::SHandle process(info.hProcess), thread(info.hThread);
     // The output is read while the process runs, and the wait is bounded even when it hangs with its
     // output open: a hung child fails the test instead of stopping the suite.
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     char buffer[4096];
     for (bool ended = false;;)
     {
-        DWORD available = 0;
-        const BOOL open = PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);
-        DWORD read = 0;
-        if (open && available > 0 && ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr))
-        {
+        DWORD available = 0, read = 0;
+        const BOOL open = PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr);
+        if (open && available > 0 && ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr))
             result.output.append(buffer, read);
-            continue;
-        }
-        if (!open || ended)
-            break; // every writer is gone, or the process ended and all it wrote was read
-        ended = WaitForSingleObject(info.hProcess, 2) == WAIT_OBJECT_0;
-        if (!ended && GetTickCount64() > deadline)
-        {
-            ADD_FAILURE() << "process did not end in time";
-            TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 10'000);
-            ended = true;
-        }
+        else if (!open || ended) // every writer is gone, or the process ended and all it wrote was read
+            break;
+        else if (!(ended = WaitForSingleObject(info.hProcess, 2) == WAIT_OBJECT_0) &&
+                 GetTickCount64() > deadline)
+            break;
     }
-    CloseHandle(readEnd);
     // A process may close its output before it ends.
     const ULONGLONG now = GetTickCount64();
     if (WaitForSingleObject(info.hProcess, now < deadline ? static_cast<DWORD>(deadline - now) : 0) !=
@@ -102,8 +86,6 @@ inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'0
         WaitForSingleObject(info.hProcess, 10'000);
     }
     GetExitCodeProcess(info.hProcess, &result.exitCode);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
     return result;
 }
 

@@ -18,7 +18,7 @@ public:
     {
         wchar_t name[96];
         swprintf(name, 96, L"Software\\LumerelxTests\\%08lx-%08lx-%llx", GetCurrentProcessId(),
-                 GetCurrentThreadId(), static_cast<unsigned long long>(GetTickCount64()) + Serial()++);
+                 GetCurrentThreadId(), static_cast<unsigned long long>(GetTickCount64()) + s_Serial++);
         m_Path = name;
         EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                   &m_Key, nullptr),
@@ -66,12 +66,7 @@ public:
     }
 
 private:
-    static unsigned& Serial()
-    {
-        static unsigned serial = 0;
-        return serial;
-    }
-
+    static inline unsigned s_Serial = 0;
     std::wstring m_Path;
     HKEY m_Key = nullptr;
     bool m_Redirected = false;

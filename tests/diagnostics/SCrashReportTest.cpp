@@ -1,7 +1,8 @@
 // Crash reports as a crashing process leaves them: each case copies the child program into a folder
 // of its own, runs one of its modes there and inspects its exit code, its output and its reports.
 #include "library/diagnostics/SException.h"
-#include "library/system/SHandle.h"
+
+#include "common/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -34,18 +35,11 @@ ChildRun RunChild(const std::wstring& mode, size_t childPathLength, const std::w
         std::wstring(path, GetTempPathW(MAX_PATH, path)) + L"diag_" + std::to_wstring(GetCurrentProcessId());
     folder.append(childPathLength - folder.size() - name.size() - 1, L'p');
     fs::create_directory(folder);
-    const fs::path tests(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH)));
-    fs::copy_file(tests.parent_path() / "diagnostics_crash_child.exe", folder + L"\\" + name);
-
+    fs::copy_file(STest::BinFolder() + L"diagnostics_crash_child.exe", folder + L"\\" + name);
     ChildRun run;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessW(nullptr, (L"\"" + folder + L"\\" + name + L"\" " + mode).data(), nullptr,
-                               nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process));
-    const S::SHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    run.exitCode =
+        STest::RunProcess(STest::Quote(folder + L"\\" + name) + L" " + mode, 120'000, folder.c_str())
+            .exitCode;
     for (const auto& entry : fs::directory_iterator(folder))
         if (const std::string file = entry.path().filename().string(); entry.path().filename() != name)
             (file == "child.out" ? run.output : run.reports[file]) = std::string(
@@ -68,12 +62,16 @@ std::string Ascii(const std::string& bytes)
     return std::string(wide.begin(), wide.end());
 }
 
+const std::string File = "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n",
+                  Report = "SWin32Exception::GenerateExceptionReport called.\n" + File +
+                           "SWin32Exception::GenerateExceptionReport exited.\n",
+                  Dump = "SWin32Exception::GenerateMiniDump called.\n" + File +
+                         "SWin32Exception::SendWerReport called.\n";
+
 std::string TranslatorLine(const ChildRun& run)
 {
-    return "SWin32Exception::ExceptionTranslator called. " + run.facts.at("ids") +
-           ". Code: 0xc0000005.\nSWin32Exception::GenerateExceptionReport called.\n"
-           "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n"
-           "SWin32Exception::GenerateExceptionReport exited.\n";
+    return "SWin32Exception::ExceptionTranslator called. " + run.facts.at("ids") + ". Code: 0xc0000005.\n" +
+           Report;
 }
 
 } // namespace
@@ -94,12 +92,7 @@ TEST(CrashReport, AccessViolationLeavesReportAndMiniDumpAndThreeConcurrentOnesTh
     const std::string& dump = run.reports.at(stem + ".dmp");
     EXPECT_TRUE(dump.starts_with("MDMP") && dump.size() > 16 * 1024) << dump.size();
     // The error report is attempted; what follows its creation depends on the platform.
-    EXPECT_EQ(run.debug.rfind(TranslatorLine(run) + "SWin32Exception::GenerateMiniDump called.\n"
-                                                    "SException::CreateExceptionFile called.\n"
-                                                    "SException::CreateExceptionFile exited.\n"
-                                                    "SWin32Exception::SendWerReport called.\n"
-                                                    "SWin32Exception::SendWerReport created.\n",
-                              0),
+    EXPECT_EQ(run.debug.rfind(TranslatorLine(run) + Dump + "SWin32Exception::SendWerReport created.\n", 0),
               0u)
         << run.output;
     std::string lines; // of the concurrent crashes, one report each
@@ -128,14 +121,7 @@ TEST(CrashReport, WithoutSinksNothingIsLoggedLongPathsGetNoFilesThreadsWithoutTh
 // top-level filter. An error report needs the executable's name in 63 characters.
 TEST(CrashReport, TerminationHandlerAndTopLevelFilterReportBeforeTheProcessEnds)
 {
-    const std::string reported =
-        "SWin32Exception::TopLevelExceptionHandler called.\n"
-        "SWin32Exception::GenerateExceptionReport called.\n"
-        "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n"
-        "SWin32Exception::GenerateExceptionReport exited.\n"
-        "SWin32Exception::GenerateMiniDump called.\n"
-        "SException::CreateExceptionFile called.\nSException::CreateExceptionFile exited.\n"
-        "SWin32Exception::SendWerReport called.\n";
+    const std::string reported = "SWin32Exception::TopLevelExceptionHandler called.\n" + Report + Dump;
     // mode, length of the executable's name, exit code, description
     const std::tuple<const wchar_t*, size_t, DWORD, std::string> cases[] = {
         {L"terminate", 63, 0x40000015u, "Win32 Exception 0x40000015 at address 0x"},

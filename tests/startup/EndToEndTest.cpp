@@ -11,6 +11,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace S;
@@ -18,20 +19,14 @@ using namespace S;
 namespace
 {
 
-std::wstring Launcher()
-{
-    return STest::Quote(STest::BinFolder() + L"launcher.exe");
-}
-std::wstring Probe()
-{
-    return STest::Quote(STest::BinFolder() + L"fontprobe.exe");
-}
+const std::wstring Launcher = STest::Quote(STest::BinFolder() + L"launcher.exe"),
+                   Probe = STest::Quote(STest::BinFolder() + L"fontprobe.exe");
+const std::wstring KeyPath = GetHandoffKeyLocation().path.c_str();
 
 int CountValues()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
     DWORD count = 0;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
@@ -40,27 +35,18 @@ int CountValues()
     return static_cast<int>(count);
 }
 
-// A value that belongs to no running process, so no agent may touch it.
-class ForeignValue
+bool HandoffValueExists(const std::wstring& name)
 {
-public:
-    ForeignValue() : m_Name(HandoffValueName(0xFFFFFFF1u, SString(L"AppId")).c_str())
-    {
-        STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), m_Name,
-                                          L"foreign");
-    }
-    ~ForeignValue()
-    {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), m_Name.c_str());
-    }
-    bool Exists() const
-    {
-        return STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(),
-                                                   m_Name);
-    }
+    return STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, KeyPath, name);
+}
 
-private:
-    std::wstring m_Name;
+// A value that belongs to no running process, so no agent may touch it.
+struct ForeignValue
+{
+    ForeignValue() { STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, KeyPath, name, L"foreign"); }
+    ~ForeignValue() { RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath.c_str(), name.c_str()); }
+    bool Exists() const { return HandoffValueExists(name); }
+    const std::wstring name = HandoffValueName(0xFFFFFFF1u, SString(L"AppId")).c_str();
 };
 
 // A run killed half-way leaves its hand-off values behind, and a later process that gets the same id
@@ -72,8 +58,8 @@ protected:
     void SetUp() override
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0,
-                          KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key) !=
+            ERROR_SUCCESS)
             return;
         const std::wregex ours(L"([0-9a-f]{8})-(Asynchronous|SessionId|AppId)");
         const std::set<std::wstring> texts = {L"{app}", L"a",    L"1",     L"3",     L"TRUE",
@@ -113,7 +99,7 @@ TEST_F(EndToEnd, InlineAgentConsumesOnlyItsOwnValuesOnce)
 {
     ForeignValue foreign;
     const int before = CountValues();
-    const auto result = STest::RunProcess(Launcher() + L" --app-id {app} --session 3 " + Probe() +
+    const auto result = STest::RunProcess(Launcher + L" --app-id {app} --session 3 " + Probe +
                                           L" --reload-dll Lumerelx64.dll");
     EXPECT_EQ(result.exitCode, 0u) << result.output;
     for (const char* line : {"handoff-values=0", "agent-threads=0", "reloaded=1"})
@@ -124,22 +110,15 @@ TEST_F(EndToEnd, InlineAgentConsumesOnlyItsOwnValuesOnce)
 
 TEST_F(EndToEnd, AsynchronousTextSelectsTheThread)
 {
-    struct Case
-    {
-        const wchar_t* text;
-        bool threaded;
-    };
-    const Case cases[] = {
-        {L"TRUE", true},   {L"true", true}, {L"tRuE", true},
-        {L"TRUE ", false}, {L"1", false},   {L"TRUEX", false},
-    };
-    for (const Case& c : cases)
+    const std::pair<const wchar_t*, bool> cases[] = {{L"TRUE", true},   {L"true", true}, {L"tRuE", true},
+                                                     {L"TRUE ", false}, {L"1", false},   {L"TRUEX", false}};
+    for (const auto& [text, threaded] : cases)
     {
         const auto result =
-            STest::RunProcess(Launcher() + L" --app-id a --session 1 --handoff \"Asynchronous=" + c.text +
-                              L"\" " + Probe() + L" --wait-consumed-ms 5000");
+            STest::RunProcess(Launcher + L" --app-id a --session 1 --handoff \"Asynchronous=" + text +
+                              L"\" " + Probe + L" --wait-consumed-ms 5000");
         EXPECT_EQ(result.exitCode, 0u) << result.output;
-        EXPECT_TRUE(Has(result, c.threaded ? "agent-threads=1" : "agent-threads=0")) << result.output;
+        EXPECT_TRUE(Has(result, threaded ? "agent-threads=1" : "agent-threads=0")) << result.output;
         EXPECT_TRUE(Has(result, "handoff-values=0")) << result.output;
     }
 }
@@ -147,43 +126,37 @@ TEST_F(EndToEnd, AsynchronousTextSelectsTheThread)
 TEST_F(EndToEnd, MissingSessionLeavesApplicationIdForTheProcess)
 {
     const int before = CountValues();
-    const auto result = STest::RunProcess(Launcher() + L" --app-id a " + Probe());
+    const auto result = STest::RunProcess(Launcher + L" --app-id a " + Probe);
     EXPECT_TRUE(Has(result, "handoff-values=1")) << result.output;
     // The value outlives the process: it is the launcher's to clean, not the agent's. Remove it here.
     const std::string pidLine = result.output.substr(result.output.find("pid=") + 4, 8);
     const std::wstring name = std::wstring(pidLine.begin(), pidLine.end()) + L"-AppId";
-    EXPECT_TRUE(
-        STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), name));
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), name.c_str());
+    EXPECT_TRUE(HandoffValueExists(name));
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath.c_str(), name.c_str());
     EXPECT_EQ(CountValues(), before);
 }
 
 TEST_F(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
 {
     const int before = CountValues();
-    struct Case
-    {
-        std::wstring arguments;
-        DWORD exitCode;
-        const char* message;
-    };
-    const Case cases[] = {
+    // arguments, exit code, message
+    const std::tuple<std::wstring, DWORD, const char*> cases[] = {
         {L"", 125, "no program given"},
         {L"--session", 125, "needs a value"},
-        {L"--bogus " + Probe(), 125, "unknown option"},
-        {L"--handoff novalue " + Probe(), 125, "NAME=TEXT"},
+        {L"--bogus " + Probe, 125, "unknown option"},
+        {L"--handoff novalue " + Probe, 125, "NAME=TEXT"},
         {L"--app-id a --session 1 C:\\does\\not\\exist.exe", 127, "program not found"},
-        {L"--app-id a --session 1 --dll C:\\does\\not\\exist.dll " + Probe(), 125, "DLL not found"},
+        {L"--app-id a --session 1 --dll C:\\does\\not\\exist.dll " + Probe, 125, "DLL not found"},
         // A file that exists but is no DLL: the load fails inside the started process.
         {L"--app-id a --session 1 --dll " + STest::Quote(STest::BinFolder() + L"..\\CMakeCache.txt") + L" " +
-             Probe(),
+             Probe,
          125, "failed to load"},
     };
-    for (const Case& c : cases)
+    for (const auto& [arguments, exitCode, message] : cases)
     {
-        const auto result = STest::RunProcess(Launcher() + L" " + c.arguments);
-        EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
-        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+        const auto result = STest::RunProcess(Launcher + L" " + arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << result.output;
+        EXPECT_NE(result.output.find(message), std::string::npos) << result.output;
         EXPECT_EQ(CountValues(), before) << result.output;
     }
 }
@@ -199,13 +172,12 @@ TEST_F(EndToEnd, DllMainReturnsTrueForEveryReasonAndTouchesNothingElse)
     // Written after the attach: the other notifications must not consume it.
     const std::wstring selfAsync =
         HandoffValueName(GetCurrentProcessId(), SString(kHandoffAsynchronous)).c_str();
-    const std::wstring keyPath = GetHandoffKeyLocation().path.c_str();
-    STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, keyPath, selfAsync, L"TRUE");
-    const DWORD reasons[] = {DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH, 7};
-    for (const DWORD reason : reasons)
+    STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, KeyPath, selfAsync, L"TRUE");
+    for (const DWORD reason :
+         std::initializer_list<DWORD>{DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH, 7})
         EXPECT_TRUE(entry(dll, reason, nullptr)) << reason;
-    EXPECT_TRUE(STest::RegistrySandbox::ValueExists(HKEY_CURRENT_USER, keyPath, selfAsync));
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, keyPath.c_str(), selfAsync.c_str());
+    EXPECT_TRUE(HandoffValueExists(selfAsync));
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath.c_str(), selfAsync.c_str());
     EXPECT_TRUE(foreign.Exists());
     FreeLibrary(dll);
 }

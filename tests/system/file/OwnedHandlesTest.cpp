@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -24,26 +26,17 @@ namespace
 // the system's handle list.
 size_t CountHandles()
 {
-    struct Entry
-    {
-        ULONG process;
-        BYTE type, flags;
-        USHORT value;
-        void* object;
-        ULONG access;
-    };
-    using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<Query>(
+    const auto query = reinterpret_cast<decltype(&NtQuerySystemInformation)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     std::vector<ULONG_PTR> list(1 << 16);
     ULONG size = 0;
-    while (query(16, list.data(), static_cast<ULONG>(list.size() * sizeof(ULONG_PTR)), &size) ==
-           static_cast<LONG>(0xC0000004))
+    while (query(SystemHandleInformation, list.data(), static_cast<ULONG>(list.size() * sizeof(ULONG_PTR)),
+                 &size) == static_cast<NTSTATUS>(0xC0000004))
         list.resize(list.size() * 2);
-    const auto* entries = reinterpret_cast<const Entry*>(list.data() + 1); // after the count
-    return static_cast<size_t>(std::count_if(entries, entries + static_cast<ULONG>(list[0]),
-                                             [](const Entry& e)
-                                             { return e.process == GetCurrentProcessId(); }));
+    const auto& info = *reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(list.data());
+    return static_cast<size_t>(std::count_if(info.Handle, info.Handle + info.Count,
+                                             [](const SYSTEM_HANDLE_ENTRY& e)
+                                             { return e.OwnerPid == GetCurrentProcessId(); }));
 }
 
 } // namespace
