@@ -17,9 +17,8 @@ namespace STest
 inline std::wstring BinFolder()
 {
     wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+    const std::wstring file(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 2));
+    return file.substr(0, file.find_last_of(L"\\/") + 1);
 }
 
 inline std::wstring Quote(const std::wstring& text)
@@ -74,7 +73,7 @@ inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'0
             break;
         else if (!(ended = WaitForSingleObject(info.hProcess, 2) == WAIT_OBJECT_0) &&
                  GetTickCount64() > deadline)
-            break;
+            break; // hung: the wait below fails the case
     }
     // A process may close its output before it ends.
     const ULONGLONG now = GetTickCount64();
