@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <functional>
 #include <memory>
 #include <new>
 #include <string>
