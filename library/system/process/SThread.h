@@ -1,6 +1,9 @@
 // SThread: one operating-system thread handle with a purpose text. Threads it creates run through
 // a start wrapper that logs their birth and end, turns structured exceptions into thrown
 // SWin32Exception objects, and writes a crash report when the procedure lets anything escape.
+// Each created thread holds a reference on the module that contains this code until it has left
+// it, so a host may unload the module while the thread still runs; Create also arms crash
+// reporting, which loads the minidump and error-report modules on the creating thread.
 //
 // Thread-safety: an SThread is not locked; its owner uses it from one thread. The created thread
 // reads only its own start block, never the SThread object.
