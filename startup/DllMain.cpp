@@ -1,5 +1,6 @@
 // The DLL's only export. It never reports failure to the loader and never lets a C++ or a
 // structured exception escape into it: the process must load whatever the agent meets.
+#include "library/system/SModule.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 #include "startup/Startup.h"
@@ -15,15 +16,6 @@ DWORD WINAPI StartupThreadEntry(LPVOID module)
 {
     const DWORD exitCode = S::StartupThreadProc(nullptr);
     FreeLibraryAndExitThread(static_cast<HMODULE>(module), exitCode);
-}
-
-HMODULE ReferenceOwnModule() noexcept
-{
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&StartupThreadEntry), &module))
-        return nullptr;
-    return module;
 }
 
 void CloseThreadHandle(HANDLE thread) noexcept
@@ -47,14 +39,15 @@ void AttachToProcess(HINSTANCE instance)
     if (asynchronous.IsEqualNoCase(S::SString(L"TRUE")))
     {
         // Without its own reference the thread could outlive the code it runs; it is not started.
-        const HMODULE reference = ReferenceOwnModule();
-        if (reference == nullptr)
+        S::SModuleRef reference = S::ReferenceModuleOf(reinterpret_cast<const void*>(&StartupThreadEntry));
+        if (!reference)
             return;
-        const HANDLE thread = CreateThread(nullptr, 0, StartupThreadEntry, reference, 0, nullptr);
-        if (thread == nullptr || thread == INVALID_HANDLE_VALUE)
-            FreeLibrary(reference);
-        else
+        const HANDLE thread = CreateThread(nullptr, 0, StartupThreadEntry, reference.get(), 0, nullptr);
+        if (thread != nullptr && thread != INVALID_HANDLE_VALUE)
+        {
+            reference.release(); // the thread's now
             CloseThreadHandle(thread);
+        }
     }
     else
     {

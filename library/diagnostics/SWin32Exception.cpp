@@ -89,9 +89,6 @@ SLazyFunction<decltype(&WerReportAddFile)> g_WerReportAddFile{L"wer.dll", "WerRe
 SLazyFunction<decltype(&WerReportSubmit)> g_WerReportSubmit{L"wer.dll", "WerReportSubmit"};
 SLazyFunction<decltype(&WerReportCloseHandle)> g_WerReportCloseHandle{L"wer.dll", "WerReportCloseHandle"};
 
-// What a crash-path step gives when its function was never found.
-constexpr SResult kNotArmed = 0x8007007Fu; // ERROR_PROC_NOT_FOUND
-
 // The calling thread's stage text lives in a thread-local slot of its own: reading it on the crash
 // path allocates nothing.
 class StageSlot
@@ -136,15 +133,13 @@ const StageSlot& TheStageSlot() noexcept
 // the crash path never initialises anything.
 SCriticalSection g_DumpLock;
 
-SResult WriteMiniDump(const SHandle& file, const EXCEPTION_POINTERS* pointers) noexcept
+SResult WriteMiniDump(decltype(&MiniDumpWriteDump) writeDump, const SHandle& file,
+                      const EXCEPTION_POINTERS* pointers) noexcept
 {
     MINIDUMP_EXCEPTION_INFORMATION exception{};
     exception.ThreadId = GetCurrentThreadId();
     exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(pointers);
     exception.ClientPointers = FALSE;
-    const auto writeDump = g_MiniDumpWriteDump.GetIfResolved();
-    if (writeDump == nullptr)
-        return kNotArmed;
     BOOL written = FALSE;
     DWORD error = 0;
     {
@@ -201,7 +196,7 @@ SResult FillAndSubmit(const WerReport& report, const EXCEPTION_POINTERS* pointer
     const auto addFile = g_WerReportAddFile.GetIfResolved();
     const auto submit = g_WerReportSubmit.GetIfResolved();
     if (addDump == nullptr || addFile == nullptr || submit == nullptr)
-        return kNotArmed;
+        return kResultFunctionMissing;
     WER_EXCEPTION_INFORMATION exception{const_cast<EXCEPTION_POINTERS*>(pointers), FALSE};
     SResult result = addDump(report.Get(), GetCurrentProcess(), GetCurrentThread(), WerDumpTypeMiniDump,
                              pointers != nullptr ? &exception : nullptr, nullptr, 0);
@@ -398,13 +393,14 @@ SResult SWin32Exception::GenerateMiniDump(const EXCEPTION_POINTERS* pointers, co
     SHandle file;
     SReportPath path;
     // Without the dump writer there is nothing to put in a file.
-    const bool armed = g_MiniDumpWriteDump.GetIfResolved() != nullptr;
-    if (!armed)
-        result = kNotArmed;
-    const bool created = armed && CreateExceptionFile(stamp, L"dmp", file, &path, result).Succeeded();
+    const auto writeDump = g_MiniDumpWriteDump.GetIfResolved();
+    if (writeDump == nullptr)
+        result = kResultFunctionMissing;
+    const bool created =
+        writeDump != nullptr && CreateExceptionFile(stamp, L"dmp", file, &path, result).Succeeded();
     if (created)
     {
-        result = WriteMiniDump(file, pointers);
+        result = WriteMiniDump(writeDump, file, pointers);
         file.Reset();
     }
     SResult werResult;
@@ -448,7 +444,7 @@ SResult SWin32Exception::SendWerReport(const EXCEPTION_POINTERS* pointers, const
     const auto create = g_WerReportCreate.GetIfResolved();
     if (create == nullptr)
     {
-        result = kNotArmed;
+        result = kResultFunctionMissing;
         return result;
     }
     WerReport report;

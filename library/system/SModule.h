@@ -1,14 +1,17 @@
 // Modules and their functions found at run time. A guest in another process loads a system module
 // only when the work that needs it runs, never at its own load.
 //
-// SModuleRef owns one module reference (FreeLibrary at release). FindModuleFunction looks a function
-// up by name and type. SLazyFunction finds a function of a system module on first use and keeps the
+// SModuleRef owns one module reference (FreeLibrary at release); ReferenceModuleOf takes one on the
+// module that holds an address, such as a thread's own code. FindModuleFunction looks a function up
+// by name and type. SLazyFunction finds a function of a system module on first use and keeps the
 // answer, found or missing, for the life of the process; the module then stays loaded, as a
 // delay-loaded import would.
 // Failure contract: a lookup that fails gives null; the last error then holds the loader's reason.
 // Thread-safety: SLazyFunction may be used from any thread; two first uses at once may both load
 // the module, which only adds a reference.
 #pragma once
+
+#include "library/diagnostics/SResult.h"
 
 #include <windows.h>
 
@@ -25,10 +28,22 @@ struct SModuleRelease
 };
 using SModuleRef = std::unique_ptr<std::remove_pointer_t<HMODULE>, SModuleRelease>;
 
+// What a call gives when the function it needs could not be found.
+inline constexpr SResult kResultFunctionMissing = SResult(0x8007007Fu); // ERROR_PROC_NOT_FOUND
+
 // A new reference on a module loaded by name; null when it cannot be loaded.
 inline SModuleRef LoadModule(const wchar_t* name) noexcept
 {
     return SModuleRef(LoadLibraryW(name));
+}
+
+// A new reference on the module that holds address; null when no module does.
+inline SModuleRef ReferenceModuleOf(const void* address) noexcept
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(address), &module))
+        return nullptr;
+    return SModuleRef(module);
 }
 
 template <typename Function> Function FindModuleFunction(HMODULE module, const char* name) noexcept

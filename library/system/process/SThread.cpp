@@ -50,17 +50,6 @@ static_assert(sizeof(ThreadBasicInformation) == 48);
 using NtQueryInformationThreadFunction = LONG(NTAPI*)(HANDLE thread, int informationClass, void* information,
                                                       ULONG length, ULONG* returnedLength);
 
-// A reference on the module that holds this code, so that a thread started here can finish running
-// it even when its host unloads the module meanwhile.
-SModuleRef ReferenceOwnModule() noexcept
-{
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&CopyPurpose),
-                            &module))
-        return nullptr;
-    return SModuleRef(module);
-}
-
 // Null stands for _beginthreadex: an imported function's address is not a constant, and a thread
 // may be created before this module's dynamic initialisers have run.
 constinit std::atomic<SThreadStarter> g_Starter{nullptr};
@@ -258,7 +247,8 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
     block->parameter = parameter;
     CopyPurpose(block->purpose, m_Purpose);
     block->parentThreadId = GetCurrentThreadId();
-    block->module = ReferenceOwnModule();
+    // So that the thread can finish running this code even when its host unloads the module meanwhile.
+    block->module = ReferenceModuleOf(reinterpret_cast<const void*>(&CopyPurpose));
     if (!block->module)
         return result = ThreadResult::CreateFailed;
     // Here, not on the new thread: a crash there must find everything it needs already loaded.

@@ -8,14 +8,13 @@
 #pragma once
 
 #include "library/diagnostics/SResult.h"
+#include "library/system/SModule.h"
 #include "library/utility/SString.h"
 
 #include <windows.h>
 
 namespace S
 {
-
-inline constexpr SResult kResultFunctionMissing = SResult(0x8007007Fu); // ERROR_PROC_NOT_FOUND
 
 class IProfileSource
 {
