@@ -6,7 +6,7 @@
 #include "library/system/profile/SUserProfile.h"
 
 #include "common/ProcessRunner.h"
-#include "process/TokenTestHelpers.h"
+#include "system/process/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "process/ThreadTestSupport.h"
+#include "system/process/ThreadTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Faults that the code raising them handles itself keep their meaning on every kind of library thread,
 // while a fault in the library's own code still arrives as the fitting exception.
 #include "diagnostics/Faults.h"
-#include "process/ThreadTestSupport.h"
+#include "system/process/ThreadTestSupport.h"
 
 #include "library/diagnostics/SWin32Exception.h"
 #include "startup/Startup.h"

@@ -2,7 +2,7 @@
 // process ends while the pool has a live worker; another gives a quickly idle pool a job, so that
 // the DLL can be unloaded while its worker still runs. With LUMERELX_POOL_IN_ATTACH set, the attach
 // destroys a pool whose new worker cannot start before the loader lock is let go.
-#include "process/ThreadTestSupport.h"
+#include "system/process/ThreadTestSupport.h"
 
 namespace
 {

@@ -10,7 +10,7 @@
 //                          once; the pool DLL given a job and unloaded at once; a pool destroyed
 //                          while its workers time out; and once, a pool destroyed inside an attach
 #include "diagnostics/Faults.h"
-#include "process/ThreadTestSupport.h"
+#include "system/process/ThreadTestSupport.h"
 
 #include "library/diagnostics/SException.h"
 #include "library/system/SModule.h"

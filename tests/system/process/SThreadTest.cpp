@@ -1,4 +1,4 @@
-#include "process/ThreadTestSupport.h"
+#include "system/process/ThreadTestSupport.h"
 
 #include "library/system/process/SEvent.h"
 #include "library/system/process/SThread.h"
