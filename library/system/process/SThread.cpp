@@ -56,7 +56,7 @@ constinit std::atomic<SThreadStarter> g_Starter{nullptr};
 
 } // namespace
 
-SThreadStarter InstallThreadStarter(SThreadStarter starter) noexcept
+SThreadStarter SetThreadStarterForTesting(SThreadStarter starter) noexcept
 {
     const SThreadStarter previous = g_Starter.exchange(starter);
     return previous != nullptr ? previous : &_beginthreadex;

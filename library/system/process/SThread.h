@@ -36,11 +36,12 @@ inline constexpr DWORD SThreadFailedExitCode = 0x80004005u;
 using SThreadProcedure = unsigned(__stdcall*)(void* parameter);
 
 // The call that starts a thread for SThread::Create, with _beginthreadex's contract (0 and the
-// last error set on failure). Tests put their own in place to make thread creation fail; null
-// puts _beginthreadex back. Returns the one it replaced. Any thread may call it.
+// last error set on failure). Test seam (set it through SScopedForTesting): tests put their own in
+// place to make thread creation fail; null puts _beginthreadex back. Returns the one it replaced.
+// Any thread may call it.
 using SThreadStarter = uintptr_t (*)(void* security, unsigned stackSize, SThreadProcedure procedure,
                                      void* parameter, unsigned creationFlags, unsigned* threadId);
-SThreadStarter InstallThreadStarter(SThreadStarter starter) noexcept;
+SThreadStarter SetThreadStarterForTesting(SThreadStarter starter) noexcept;
 
 struct SThreadTimes
 {

@@ -41,23 +41,8 @@ public:
 IProfileSource& LiveProfileSource() noexcept;
 // The source the lookups use: the live one unless a test put another in place.
 IProfileSource& CurrentProfileSource() noexcept;
-// Puts `source` in place (null: the live one); returns what it replaces (null: the live one).
+// Test seam (set it through SScopedForTesting): puts `source` in place (null: the live one);
+// returns what it replaces (null: the live one).
 IProfileSource* SetProfileSourceForTesting(IProfileSource* source) noexcept;
-
-// Puts a source in place for a scope and restores the previous one after it; cannot fail.
-class SProfileSourceForTesting
-{
-public:
-    explicit SProfileSourceForTesting(IProfileSource& source) noexcept
-        : m_Previous(SetProfileSourceForTesting(&source))
-    {
-    }
-    ~SProfileSourceForTesting() { SetProfileSourceForTesting(m_Previous); }
-    SProfileSourceForTesting(const SProfileSourceForTesting&) = delete;
-    SProfileSourceForTesting& operator=(const SProfileSourceForTesting&) = delete;
-
-private:
-    IProfileSource* m_Previous;
-};
 
 } // namespace S

@@ -18,8 +18,9 @@ inline constexpr DWORD FontCachePoolWaitLimitMs = 30000;
 //   FontCachePool().PostJob(result, std::make_unique<SFontCacheService::StopJob>());
 SThreadPool& FontCachePool() noexcept;
 
-// Makes FontCachePool hand out `pool` instead (null: the process-wide pool again) and returns the
-// pool installed before, null for the process-wide one. The caller keeps `pool` alive meanwhile.
+// Test seam (set it through SScopedForTesting): makes FontCachePool hand out `pool` instead (null:
+// the process-wide pool again) and returns the pool set before, null for the process-wide one. The caller
+// keeps `pool` alive meanwhile.
 SThreadPool* SetFontCachePoolForTesting(SThreadPool* pool) noexcept;
 
 } // namespace S

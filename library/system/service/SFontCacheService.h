@@ -33,7 +33,8 @@ void RequestFontCacheStop() noexcept;
 // Requests counted and not yet handled by a job.
 uint32_t PendingFontCacheStopRequests() noexcept;
 
-// Points the job at the service `name` instead of "FontCache" (null: "FontCache" again) and returns
+// Test seam (set it through SScopedForTesting): points the job at the service `name` instead of
+// "FontCache" (null: "FontCache" again) and returns
 // the name set before, null for "FontCache". `name` must stay valid while it is set.
 const wchar_t* SetFontCacheServiceNameForTesting(const wchar_t* name) noexcept;
 

@@ -38,7 +38,7 @@ SServiceCalls GetServiceCalls() noexcept
     return calls;
 }
 
-SServiceCalls InstallServiceCallsForTesting(const SServiceCalls& calls) noexcept
+SServiceCalls SetServiceCallsForTesting(SServiceCalls calls) noexcept
 {
     const SServiceCalls previous = GetServiceCalls();
     OpenManagerSlot.store(calls.openManager);

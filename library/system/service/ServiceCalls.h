@@ -2,7 +2,7 @@
 // the connection (it never refuses one), the dependents enumeration (it always answers none)
 // and the control call (it drops what a service's handler answers, so a service cannot refuse a
 // control, and it does not check dependencies). The service classes make these calls through
-// the table below, which holds the system's functions unless a caller installs others.
+// the table below, which holds the system's functions unless a test sets others.
 // Thread-safety: each entry is read and replaced atomically; install before the calls that
 // should see the replacement start, and restore after they have returned.
 #pragma once
@@ -31,7 +31,8 @@ struct SServiceCalls
 // The table in use.
 SServiceCalls GetServiceCalls() noexcept;
 
-// Replaces the table (a null entry restores the system's function) and returns the previous one.
-SServiceCalls InstallServiceCallsForTesting(const SServiceCalls& calls) noexcept;
+// Test seam (set it through SScopedForTesting): replaces the table (a null entry restores the system's
+// function) and returns the previous one.
+SServiceCalls SetServiceCallsForTesting(SServiceCalls calls) noexcept;
 
 } // namespace S

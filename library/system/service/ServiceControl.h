@@ -31,8 +31,9 @@ IServiceWaitClock& SystemServiceWaitClock() noexcept;
 // installed another.
 IServiceWaitClock& ServiceWaitClock() noexcept;
 
-// Installs `clock` (null: the system's again) and returns the one installed before, null for the
-// system's. Install before the calls that should see it start, restore after they have returned.
+// Test seam (set it through SScopedForTesting): puts `clock` in place (null: the system's again)
+// and returns the one set before, null for the system's. Set it before the calls that should see
+// it start; restore it after they have returned.
 IServiceWaitClock* SetServiceWaitClockForTesting(IServiceWaitClock* clock) noexcept;
 
 inline constexpr uint64_t ServiceWaitLimitMs = 20000;

@@ -1,5 +1,7 @@
 #include "system/process/ThreadTestSupport.h"
 
+#include "library/utility/SScopedForTesting.h"
+
 #include <gtest/gtest.h>
 
 #include <process.h>
@@ -48,10 +50,8 @@ struct RefusingSemaphore : SSemaphore
 // suspended once more than asked (its resume then reports 2). Those threads are ended afterwards.
 struct ScriptedStarts
 {
-    ScriptedStarts() : previous(InstallThreadStarter(&Start)) {}
     ~ScriptedStarts()
     {
-        InstallThreadStarter(previous);
         for (const S::SHandle& thread : held)
             TerminateThread(thread.Get(), 0);
         held.clear();
@@ -72,7 +72,7 @@ struct ScriptedStarts
     static inline std::atomic<int> failures{0};
     static inline bool suspendAgain = false;
     static inline std::vector<S::SHandle> held;
-    const S::SThreadStarter previous;
+    const S::SScopedForTesting<S::SThreadStarter> installed{S::SetThreadStarterForTesting, &Start};
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "library/system/profile/SKnownFolders.h"
 #include "library/system/profile/SUserEnvironment.h"
 #include "library/system/profile/SUserProfile.h"
+#include "library/utility/SScopedForTesting.h"
 
 #include "common/ProcessRunner.h"
 #include "system/process/TokenTestHelpers.h"
@@ -135,8 +136,8 @@ TEST(UserProfile, AccountProfileNameAndSid)
     for (const auto& [directory, read, expected, found] : rows)
     {
         RecordedSource recorded({{read, directory != nullptr ? directory : L""}}, nullptr);
-        const S::SProfileSourceForTesting scope(
-            directory != nullptr ? static_cast<S::IProfileSource&>(recorded) : S::LiveProfileSource());
+        const S::SScopedForTesting scope(S::SetProfileSourceForTesting,
+                                         directory != nullptr ? &recorded : &S::LiveProfileSource());
         SString account(L"stale"), profile(L"stale"), sid(L"stale");
         EXPECT_EQ(S::GetCurrentUserProfile(account, profile, sid), found) << directory;
         EXPECT_EQ(Text(account), UserName);
@@ -205,7 +206,7 @@ TEST(KnownFolders, LookupsThroughRecordedShell)
     {
         const auto shellWindow = user != None ? STest::MakeShellWindow() : nullptr;
         RecordedSource source(answers, caller.Get(), way != VistaWithout);
-        const S::SProfileSourceForTesting scope(source);
+        const S::SScopedForTesting scope(S::SetProfileSourceForTesting, &source);
         SString found(L"stale");
         const HANDLE token = user == Own ? caller.Get() : nullptr;
         const SResult result = way == Legacy ? S::GetFolderPath(index, found, token)
@@ -246,7 +247,7 @@ TEST(UserEnvironment, ExpansionForUserAndProcess)
     for (const auto& [text, token, bufferChars, answers, calls, output, bufferAfter] : rows)
     {
         RecordedSource source(answers, own);
-        const S::SProfileSourceForTesting scope(source);
+        const S::SScopedForTesting scope(S::SetProfileSourceForTesting, &source);
         S::SBufferT<wchar_t> buffer;
         SResult result;
         buffer.Resize(result, bufferChars, false);

@@ -218,7 +218,7 @@ TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsOnlyChecksItWhenStoppe
     script.connectionError = 0;
     const std::wstring missing = TestService::UniqueName(L"missing_font_cache");
     {
-        Installed<const wchar_t> name(SetFontCacheServiceNameForTesting, missing.c_str());
+        const SScopedForTesting name(SetFontCacheServiceNameForTesting, missing.c_str());
         RequestFontCacheStop(); // no such service: nothing to stop
         ASSERT_TRUE(Drained());
     }
@@ -228,7 +228,7 @@ TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsOnlyChecksItWhenStoppe
     EXPECT_EQ(script.stops, 1);
     {
         SThreadPool refusing(0, 0, L"Refusing", 0, std::unique_ptr<ISemaphore>{});
-        Installed<SThreadPool> pool(SetFontCachePoolForTesting, &refusing);
+        const SScopedForTesting pool(SetFontCachePoolForTesting, &refusing);
         RequestFontCacheStop(); // the pool refuses the job: the request is dropped
         EXPECT_EQ(PendingFontCacheStopRequests(), 0u);
     }

@@ -10,6 +10,7 @@
 #include "library/system/service/ServiceCalls.h"
 #include "library/system/service/ServiceControl.h"
 #include "library/system/service/ServiceResult.h"
+#include "library/utility/SScopedForTesting.h"
 
 #include <windows.h>
 
@@ -68,16 +69,6 @@ template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutM
     return true;
 }
 
-// Sets a value through a ...ForTesting setter for the scope and puts the previous one back.
-template <typename T> struct Installed
-{
-    Installed(T* (*set)(T*) noexcept, T* value) : set(set), previous(set(value)) {}
-    Installed(const Installed&) = delete; // one restore only
-    ~Installed() { set(previous); }
-    T* (*const set)(T*) noexcept;
-    T* const previous;
-};
-
 // While it lives, the service classes wait and pause by this clock, which notes every pause. A
 // virtual one only moves its own time on, a real one sleeps.
 struct RecordingClock final : S::IServiceWaitClock
@@ -93,7 +84,7 @@ struct RecordingClock final : S::IServiceWaitClock
     const bool real;
     uint64_t now = 1'000'000;
     std::vector<DWORD> sleeps;
-    Installed<S::IServiceWaitClock> installed{S::SetServiceWaitClockForTesting, this};
+    S::SScopedForTesting<S::IServiceWaitClock*> installed{S::SetServiceWaitClockForTesting, this};
 };
 
 // A service of the test's own (service_host.exe, see there for `options`) under a unique name,
@@ -162,12 +153,7 @@ private:
 // on to the system. Set the fields before the calls they concern start.
 struct ServiceCallScript
 {
-    explicit ServiceCallScript(const std::wstring& service = L"") : service(service)
-    {
-        current = this;
-        previous = S::InstallServiceCallsForTesting({OpenManager, EnumDependents, Control});
-    }
-    ~ServiceCallScript() { S::InstallServiceCallsForTesting(previous); }
+    explicit ServiceCallScript(const std::wstring& service = L"") : service(service) { current = this; }
 
     const std::wstring service;   // the one service scripted and counted, by its display name
     std::atomic<int> refusals{0}; // its next stops get ERROR_SERVICE_CANNOT_ACCEPT_CTRL
@@ -184,7 +170,9 @@ struct ServiceCallScript
 
 private:
     static inline std::atomic<ServiceCallScript*> current{nullptr};
-    S::SServiceCalls previous;
+    // Last, so that it goes first.
+    const S::SScopedForTesting<S::SServiceCalls> installed{S::SetServiceCallsForTesting,
+                                                           {OpenManager, EnumDependents, Control}};
 
     static bool Scripted(SC_HANDLE service)
     {
