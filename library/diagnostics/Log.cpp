@@ -13,6 +13,7 @@ namespace S
 namespace
 {
 
+// No lock: each slot is read and replaced by one atomic operation.
 constinit std::atomic<ILeveledLogger*> LeveledLoggerSlot{nullptr};
 constinit std::atomic<ILogRecordSink*> RecordSinkSlot{nullptr};
 constinit std::atomic<IFileLogSink*> FileSinkSlot{nullptr};

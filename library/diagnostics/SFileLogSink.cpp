@@ -17,7 +17,8 @@ namespace
 constexpr unsigned char ByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
 constexpr uint32_t LogOpenMode = SFileMode::ShareWrite | SFileMode::ShareDelete;
 
-// Created on first use, destroyed at unload; serialises every writer of the process.
+// Created on first use, destroyed at unload; serialises every writer of the process and guards
+// every sink's fields but its two atomics.
 SCriticalSection& FileLogLock()
 {
     static SCriticalSection lock;
@@ -175,7 +176,7 @@ void SFileLogSink::Close() noexcept
     m_File.Close();
 }
 
-void SFileLogSink::ApplySettings()
+void SFileLogSink::ApplySettingsLocked()
 {
     if (!m_HasSettings)
         return;
@@ -185,7 +186,7 @@ void SFileLogSink::ApplySettings()
         m_SizeLimit = ClampSizeLimit(value);
 }
 
-void SFileLogSink::RollOver() noexcept
+void SFileLogSink::RollOverLocked() noexcept
 {
     m_File.Close();
     SPath backup = m_Path;
@@ -194,7 +195,7 @@ void SFileLogSink::RollOver() noexcept
     MoveFileReplacing(m_Path, backup);
 }
 
-SResult SFileLogSink::OpenWithMark(uint32_t disposition, bool& created)
+SResult SFileLogSink::OpenWithMarkLocked(uint32_t disposition, bool& created)
 {
     SResult result;
     if (m_File.SetPath(m_Path, result).Failed() ||
@@ -209,7 +210,7 @@ SResult SFileLogSink::OpenWithMark(uint32_t disposition, bool& created)
     return result;
 }
 
-SResult SFileLogSink::OpenLog(bool fresh, bool& created)
+SResult SFileLogSink::OpenLogLocked(bool fresh, bool& created)
 {
     created = false;
     SResult result;
@@ -218,12 +219,12 @@ SResult SFileLogSink::OpenLog(bool fresh, bool& created)
     if (fresh)
     {
         m_File.Close();
-        return OpenWithMark(SFileMode::CreateAlways, created);
+        return OpenWithMarkLocked(SFileMode::CreateAlways, created);
     }
     CreateDirectoryPath(FolderOf(m_Path));
     for (int attempt = 0; attempt < 2; ++attempt)
     {
-        result = OpenWithMark(SFileMode::OpenAlways, created);
+        result = OpenWithMarkLocked(SFileMode::OpenAlways, created);
         if (result.Failed() || created)
             return result;
         if (!IsOpenToEveryone(m_File.GetHandle()))
@@ -232,12 +233,12 @@ SResult SFileLogSink::OpenLog(bool fresh, bool& created)
             m_TrackedSize = m_File.GetSize(size, result).Succeeded() ? size : 0;
             return result = 0;
         }
-        RollOver();
+        RollOverLocked();
     }
     return result = ResultUnsafeFile;
 }
 
-bool SFileLogSink::HasByteOrderMark()
+bool SFileLogSink::HasByteOrderMarkLocked()
 {
     unsigned char head[3] = {};
     DWORD read = 0;
@@ -256,7 +257,7 @@ void SFileLogSink::WriteLine(const wchar_t* levelText, const SString& message) n
         const uint32_t generation = m_Generation.load();
         if (generation != m_AppliedGeneration)
         {
-            ApplySettings();
+            ApplySettingsLocked();
             m_AppliedGeneration = generation;
         }
         SStringUtf8 line;
@@ -264,16 +265,16 @@ void SFileLogSink::WriteLine(const wchar_t* levelText, const SString& message) n
         const auto bytes = static_cast<DWORD>(line.GetLength());
 
         bool created = false;
-        if (OpenLog(false, created).Failed())
+        if (OpenLogLocked(false, created).Failed())
         {
             m_File.Close();
             return;
         }
-        const bool foreign = !created && !HasByteOrderMark();
+        const bool foreign = !created && !HasByteOrderMarkLocked();
         if (foreign || m_TrackedSize + bytes > m_SizeLimit)
         {
-            RollOver();
-            if (OpenLog(true, created).Failed())
+            RollOverLocked();
+            if (OpenLogLocked(true, created).Failed())
             {
                 m_File.Close();
                 return;

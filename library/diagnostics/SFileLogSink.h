@@ -65,12 +65,14 @@ protected:
     virtual bool IsOpenToEveryone(HANDLE file) const noexcept;
 
 private:
-    void ApplySettings();
-    SResult OpenLog(bool fresh, bool& created);
-    SResult OpenWithMark(uint32_t disposition, bool& created);
-    bool HasByteOrderMark();
-    void RollOver() noexcept;
+    // The ...Locked functions need the process-wide writer lock (see the .cpp) held.
+    void ApplySettingsLocked();
+    SResult OpenLogLocked(bool fresh, bool& created);
+    SResult OpenWithMarkLocked(uint32_t disposition, bool& created);
+    bool HasByteOrderMarkLocked();
+    void RollOverLocked() noexcept;
 
+    // Every field but the two atomics is guarded by the process-wide writer lock.
     SPath m_Path;
     std::atomic<int> m_LevelMask{SLogLevel::Error};
     SRegKeyLocation m_Settings;

@@ -86,6 +86,8 @@ constexpr bool IsTranslatable(DWORD code) noexcept
 // stack just below the faulting frame and are overwritten as soon as the redirected thread runs.
 struct ThreadState
 {
+    // No lock guards the table: a thread claims an entry by setting inUse, and the other fields
+    // belong to that thread alone until it releases the entry.
     std::atomic<bool> inUse{false};
     SSeTranslatorFunction translator = nullptr;
     EXCEPTION_RECORD record{};
@@ -128,6 +130,7 @@ ThreadState* CurrentThreadState() noexcept
 // process ends afterwards.
 constexpr size_t kReserveStackBytes = 512 * 1024;
 alignas(16) unsigned char g_ReserveStack[kReserveStackBytes];
+// Claimed once by g_ReserveStackTaken; the stack and the copies below belong to the claiming thread.
 std::atomic<bool> g_ReserveStackTaken{false};
 EXCEPTION_RECORD g_OverflowRecord;
 CONTEXT g_OverflowContext;

@@ -130,7 +130,8 @@ const StageSlot& TheStageSlot() noexcept
 }
 
 // The process-wide lock that serialises minidump writing, made with the module's statics so that
-// the crash path never initialises anything.
+// the crash path never initialises anything. Guards every call into dbghelp, which is
+// single-threaded.
 SCriticalSection g_DumpLock;
 
 SResult WriteMiniDump(decltype(&MiniDumpWriteDump) writeDump, const SHandle& file,

@@ -80,10 +80,11 @@ public:
     void WaitUntilIdle() const;
     void WaitUntilNoWorkers() const;
 
+    // Set by the constructor only; read without a lock.
     const uint32_t m_MaxWorkers;
     const uint32_t m_ExtraWorkers;
     const DWORD m_WaitLimit;
-    SResult m_Result; // set by the constructor only
+    SResult m_Result;
 
 private:
     struct WorkerStart;
@@ -91,11 +92,12 @@ private:
     static unsigned __stdcall WorkerEntry(void* start);
     void WorkerLoop(WorkerStart& start);
     void WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t index);
+    // The five ...Locked functions need m_Lock held by the caller.
     SResult EnsureWorkersLocked(uint32_t wanted, uint32_t required);
     SResult CreateWorkersLocked(uint32_t count, uint32_t required);
     void DiscardQueuedLocked();
     void RequestWorkersToLeaveLocked();
-    void ReleaseWorkerThread(std::unique_ptr<SThread> thread);
+    void ReleaseWorkerThreadLocked(std::unique_ptr<SThread> thread);
     // Counts one queued entry; the semaphore is released only for a sleeping worker.
     void SignalEntry() noexcept;
     // Claims one counted entry, sleeping on the semaphore for at most the wait limit; the wait's
@@ -104,6 +106,7 @@ private:
     // Logs the refusal of `operation` when the pool is unusable; true then.
     bool Refuses(const wchar_t* operation) const;
 
+    // Set by the constructor only.
     std::unique_ptr<SThreadPool> m_pTerminator;
     mutable SCriticalSection m_Lock;
     // Guarded by m_Lock for changes; read without it by the polling waits.
@@ -113,9 +116,10 @@ private:
     SListT<Job*> m_Queue;
     // Guarded by m_Lock.
     SString m_Name;
+    // Set by the constructor only.
     std::unique_ptr<ISemaphore> m_pSemaphore;
     // Entries signalled and not yet claimed; negative by the number of workers asleep on the
-    // semaphore.
+    // semaphore. Lock-free: changed by atomic operations only.
     std::atomic<int32_t> m_Signals{0};
 };
 
@@ -567,7 +571,7 @@ void SThreadPool::Core::WorkerLoop(WorkerStart& start)
     SAutoCriticalSection lock(m_Lock);
     // The thread object goes before the worker stops counting: once the count drops the pool object
     // may be destroyed at any moment (this state lives on until the worker lets go of it).
-    ReleaseWorkerThread(std::move(start.thread));
+    ReleaseWorkerThreadLocked(std::move(start.thread));
     --m_Workers;
     const unsigned int queued = m_Queue.GetCount();
     if (m_Workers == 0 && queued > 0)
@@ -599,7 +603,7 @@ void SThreadPool::Core::WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t in
     --m_Busy;
 }
 
-void SThreadPool::Core::ReleaseWorkerThread(std::unique_ptr<SThread> thread)
+void SThreadPool::Core::ReleaseWorkerThreadLocked(std::unique_ptr<SThread> thread)
 {
     if (m_pTerminator)
     {

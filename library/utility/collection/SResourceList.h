@@ -45,6 +45,7 @@ public:
         virtual bool IsNotEqual(const ResourceListIterator& other) const { return !IsEqual(other); }
 
     private:
+        // Holds the list's m_Section for the iterator's life.
         SAutoCriticalSection m_Lock;
     };
 
@@ -133,22 +134,23 @@ public:
     IteratorPtr& CreateIterator(IteratorPtr& out) const override
     {
         SAutoCriticalSection lock(m_Section);
-        return Make(out, this->FirstNode(), 0, 95);
+        return MakeLocked(out, this->FirstNode(), 0, 95);
     }
     IteratorPtr& CreateEndIterator(IteratorPtr& out) const override
     {
         SAutoCriticalSection lock(m_Section);
-        return Make(out, this->EndNode(), Base::GetCount(), 104);
+        return MakeLocked(out, this->EndNode(), Base::GetCount(), 104);
     }
     IteratorPtr& Find(IteratorPtr& out, const V& value) const override
     {
         SAutoCriticalSection lock(m_Section);
         const auto [node, position] = this->FindNode(value);
-        return Make(out, node, position, 114);
+        return MakeLocked(out, node, position, 114);
     }
 
 private:
-    IteratorPtr& Make(IteratorPtr& out, typename ListIterator::Node node, unsigned int position,
+    // Needs m_Section held: the node must not go before the new iterator holds the section too.
+    IteratorPtr& MakeLocked(IteratorPtr& out, typename ListIterator::Node node, unsigned int position,
                       int line) const
     {
         return Base::template MakeIterator<ResourceListIterator>(
@@ -157,6 +159,7 @@ private:
             L"SResourceListT<T>::ResourceListIterator");
     }
 
+    // Guards every node of the list (the base's whole state), recursively.
     mutable SCriticalSection m_Section;
 };
 
