@@ -2,7 +2,7 @@
 
 #include "library/diagnostics/Log.h"
 #include "library/system/network/SMappedDrives.h"
-#include "library/system/osversion/OSVersion.h"
+#include "library/system/osversion/SOSInfo.h"
 #include "library/system/profile/SKnownFolders.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/ProductLocations.h"

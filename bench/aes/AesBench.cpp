@@ -2,7 +2,7 @@
 // output of the one before (as CBC chains them), for the table-driven path and the AES-NI
 // path. Figures in MB/s of 10^6 bytes per CPU second, as openssl speed counts them.
 #include "bench/BenchClock.h"
-#include "library/crypto/CpuFeatures.h"
+#include "library/crypto/SCpuFeatures.h"
 #include "library/crypto/SAesEncoder.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // values present) for an application with 0, 10 and 100 fonts, beside a floor that makes only the
 // essential calls for the same job, and where the fixed cost at 0 fonts goes.
 #include "library/system/network/SMappedDrives.h"
-#include "library/system/osversion/OSVersion.h"
+#include "library/system/osversion/SOSInfo.h"
 #include "library/system/profile/SKnownFolders.h"
 #include "library/system/profile/SUserProfile.h"
 #include "startup/Handoff.h"

@@ -1,7 +1,7 @@
 #include "library/crypto/SAesEncoder.h"
 
 #include "library/crypto/AesNi.h"
-#include "library/crypto/CpuFeatures.h"
+#include "library/crypto/SCpuFeatures.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "library/crypto/Sha256.h"
 
-#include "library/crypto/CpuFeatures.h"
+#include "library/crypto/SCpuFeatures.h"
 
 #include "CryptoTestSupport.h"
 

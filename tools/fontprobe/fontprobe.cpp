@@ -11,7 +11,7 @@
 // the named DLL completely and loads it again first. Exit codes: 0 every family visible, 1 one of
 // them absent, 2 usage error.
 #include "fonts/FontRegistration.h"
-#include "library/system/osversion/OSVersion.h"
+#include "library/system/osversion/SOSInfo.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"

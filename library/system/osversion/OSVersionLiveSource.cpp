@@ -1,6 +1,6 @@
 #include "library/system/osversion/OSVersionLiveSource.h"
 
-#include "library/system/osversion/OSVersion.h"
+#include "library/system/osversion/SOSInfo.h"
 #include "library/system/registry/SRegKey.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "library/system/process/SSyncable.h"
 
-#include "library/crypto/RandomPool.h"
+#include "library/crypto/SRandomPool.h"
 
 #include <atomic>
 

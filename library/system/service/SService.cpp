@@ -1,7 +1,7 @@
 #include "library/system/service/SService.h"
 
 #include "library/diagnostics/Log.h"
-#include "library/system/service/ServiceCalls.h"
+#include "library/system/service/SServiceCalls.h"
 #include "library/system/service/ServiceControl.h"
 #include "library/system/service/ServiceResult.h"
 

@@ -1,6 +1,6 @@
 #include "library/system/service/SServiceManager.h"
 
-#include "library/system/service/ServiceCalls.h"
+#include "library/system/service/SServiceCalls.h"
 #include "library/system/service/ServiceResult.h"
 
 #include <string>

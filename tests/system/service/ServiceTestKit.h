@@ -7,7 +7,7 @@
 #include "common/ProcessRunner.h"
 #include "common/RecordingLogger.h"
 #include "library/system/service/SServiceManager.h"
-#include "library/system/service/ServiceCalls.h"
+#include "library/system/service/SServiceCalls.h"
 #include "library/system/service/ServiceControl.h"
 #include "library/system/service/ServiceResult.h"
 #include "library/utility/SScopedForTesting.h"

@@ -1,6 +1,6 @@
 // Prints on one line what version detection sees in this process: the record's main fields, the
 // classification and whether the system counts as older than Vista.
-#include "library/system/osversion/OSVersion.h"
+#include "library/system/osversion/SOSInfo.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "library/system/osversion/OSVersion.h"
+#include "library/system/osversion/SOSInfo.h"
 
 #include "library/system/osversion/OSVersionTables.h"
 

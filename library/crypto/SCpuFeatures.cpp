@@ -1,4 +1,4 @@
-#include "library/crypto/CpuFeatures.h"
+#include "library/crypto/SCpuFeatures.h"
 
 #include <cpuid.h>
 

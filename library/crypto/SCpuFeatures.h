@@ -1,4 +1,4 @@
-// CpuFeatures: the instruction-set extensions the crypto code can use, read once from CPUID.
+// SCpuFeatures: the instruction-set extensions the crypto code can use, read once from CPUID.
 // Thread-safe: the answer is computed under the thread-safe initialisation of a local static
 // and never changes afterwards.
 #pragma once

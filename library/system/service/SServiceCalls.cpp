@@ -1,4 +1,4 @@
-#include "library/system/service/ServiceCalls.h"
+#include "library/system/service/SServiceCalls.h"
 
 #include <atomic>
 

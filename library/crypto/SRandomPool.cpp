@@ -1,4 +1,4 @@
-#include "library/crypto/RandomPool.h"
+#include "library/crypto/SRandomPool.h"
 
 #include "library/crypto/Sha256.h"
 
