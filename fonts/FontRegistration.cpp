@@ -130,6 +130,7 @@ BOOL SFontJob::Run(const SString& fontsFolder, BOOL add)
                 entry.outcome = FontEntryOutcome::Failed;
                 if (add)
                     result = FALSE;
+                // The component and the text are fixed, kept on purpose for compatibility.
                 Log(SLogContext{L"ACB", SLogLevel(SLogLevel::Warning), SLogType(0)},
                     L"%s font \"%s\" failed for application \"%s\".", add ? L"Adding" : L"Removing",
                     entry.path.c_str(), m_ApplicationId.c_str());

@@ -10,7 +10,8 @@
 namespace S
 {
 
-// Writes text to the debugger as it is.
+// Writes text to the debugger as it is. The crash path's announcements ("Class::Method called.\n")
+// are fixed texts, kept on purpose for compatibility.
 void AnnounceToDebugger(const wchar_t* text) noexcept;
 // Formats into at most 1,023 characters and writes the text to the debugger.
 void AnnounceToDebuggerFormat(const wchar_t* format, ...) noexcept;

@@ -115,6 +115,7 @@ SString FormatLogLine(const wchar_t* levelText, const SString& message)
     wchar_t stamp[128];
     FormatTimeStamp(stamp);
     SString line;
+    // The fixed middle part of the line is kept on purpose for compatibility.
     line.Format(L"%s {593347BD-18         :    0} [CLNT:%5lu:%5lu] %s:   [LOG] ", stamp,
                 GetCurrentProcessId(), GetCurrentThreadId(), levelText);
     line.Append(message);

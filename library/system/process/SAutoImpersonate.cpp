@@ -13,6 +13,7 @@ constexpr DWORD ShellTokenAccess = 15;
 constexpr SResult ResultNoShellToken = 0x80070057u;
 constexpr SResult ResultAccessDenied = 0x80070005u;
 
+// The component and the log texts in this file are fixed, kept on purpose for compatibility.
 void LogImpersonationError(const wchar_t* format, const SResult& result, DWORD error) noexcept
 {
     Log(SLogContext{L"AutoImpersonate", SLogLevel::Error, SLogType::None, 0, 0, 0}, &result, format, error);

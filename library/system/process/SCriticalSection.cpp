@@ -17,6 +17,7 @@ SCriticalSection::SCriticalSection() noexcept : m_pCSection(new (std::nothrow) C
 {
     if (m_pCSection == nullptr)
     {
+        // The source path and line are fixed texts, kept on purpose for compatibility.
         ReportAssertion(AssertionReportType, L"library\\system\\process\\winum\\scriticalsection", 25,
                         nullptr, L"m_pCSection != NULL");
         return;

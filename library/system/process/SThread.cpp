@@ -23,6 +23,7 @@ namespace
 
 constexpr wchar_t NotSpecified[] = L"<not specified>";
 constexpr wchar_t ThreadStage[] = L"TST";
+// The place and line of an escaped exception's report are fixed texts, kept on purpose for compatibility.
 constexpr char StartPlace[] = "S::SThread::ThreadStart";
 constexpr uint32_t StartLine = 384;
 

@@ -13,6 +13,8 @@ namespace S
 namespace
 {
 
+// The component, the place and line of a failed job's report and the log texts in this file are
+// fixed texts, kept on purpose for compatibility.
 constexpr wchar_t LogComponent[] = L"ThreadPool";
 constexpr char WorkerPlace[] = "S::SThreadPool::WorkerInnerWrapper";
 constexpr uint32_t WorkerLine = 503;

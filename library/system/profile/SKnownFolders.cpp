@@ -24,6 +24,7 @@ constexpr unsigned QuickLaunchIndex = 72;
 constexpr unsigned ProgramFilesX64Index = 43;
 constexpr unsigned ProgramFilesCommonX64Index = 44;
 
+// The component and the log texts in this file are fixed, kept on purpose for compatibility.
 void TraceFolderMessage(const wchar_t* format, SResult result, DWORD error) noexcept
 {
     Log(SLogContext{L"KnownFolders", SLogLevel::Trace, SLogType::None, 0, 0, 0}, &result, format, error);

@@ -10,6 +10,7 @@
 namespace S
 {
 
+// Spelled so in the pool's log and thread names; kept on purpose for compatibility.
 inline constexpr wchar_t FontCachePoolName[] = L"FontCacheProcesor";
 inline constexpr DWORD FontCachePoolWaitLimitMs = 30000;
 

@@ -34,6 +34,7 @@ constinit std::atomic<IServiceWaitClock*> InstalledClock{nullptr};
 constexpr int StopRetryLimit = 5;
 constexpr DWORD StopRetryPauseMs = 1000;
 
+// The component and the log texts of the service classes are fixed, kept on purpose for compatibility.
 void LogService(int level, const SResult* result, const wchar_t* format, ...) noexcept
 {
     const SLogContext context{L"Service", SLogLevel(level), SLogType::None};

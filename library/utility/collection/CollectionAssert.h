@@ -1,5 +1,7 @@
 // Where the collections report programming errors: the assertion hook with the library's own
 // source names and lines. Thread-safe: the hook works on the caller's stack only.
+// The source names below and the line numbers passed with them are not this tree's paths and
+// lines; they are fixed texts, kept on purpose for compatibility.
 #pragma once
 
 namespace S::CollectionAssert
