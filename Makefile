@@ -27,7 +27,7 @@ bench: build
 	bash scripts/bench.sh $(BUILD)
 
 format:
-	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' '*.inl' '*.c' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD)

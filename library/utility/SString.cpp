@@ -256,7 +256,19 @@ template <class Str, class C, UINT D, int F> int SStringBaseT<Str, C, D, F>::Dum
     return PrintDump(Str::size(), this->c_str());
 }
 
-// Each file instantiates the members it defines.
+} // namespace S
+
+// The members' other parts. A string type may be explicitly instantiated once in a program, so
+// they are compiled here rather than each on its own.
+#include "library/utility/SStringCompare.inl"
+#include "library/utility/SStringFormat.inl"
+#include "library/utility/SStringReplace.inl"
+#include "library/utility/SStringSearch.inl"
+#include "library/utility/SStringTrim.inl"
+
+namespace S
+{
+
 template class SStringBaseT<std::wstring, wchar_t, 1, 1>;
 template class SStringBaseT<std::string, char, 0, 1>;
 template class SStringBaseT<std::string, char, 1, 1>;

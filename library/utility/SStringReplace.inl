@@ -1,3 +1,6 @@
+// Part of SString.cpp, which includes it once and instantiates the string types there.
+#pragma once
+
 #include "library/utility/SString.h"
 
 #include "library/utility/STextScan.h"
@@ -188,11 +191,5 @@ bool SStringBaseT<Str, C, D, F>::SplitAtLast(SStringBaseT& left, SStringBaseT& r
     const std::basic_string_view<C> text(this->c_str(), GetLength());
     return SplitAt(left, right, ch == C(0) ? SNpos : text.rfind(ch));
 }
-
-// Each file instantiates the members it defines.
-template class SStringBaseT<std::wstring, wchar_t, 1, 1>;
-template class SStringBaseT<std::string, char, 0, 1>;
-template class SStringBaseT<std::string, char, 1, 1>;
-template class SStringBaseT<std::string, char, 65001, 1>;
 
 } // namespace S

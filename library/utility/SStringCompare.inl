@@ -1,3 +1,6 @@
+// Part of SString.cpp, which includes it once and instantiates the string types there.
+#pragma once
+
 #include "library/utility/SString.h"
 
 #include "library/utility/STextScan.h"
@@ -194,11 +197,5 @@ int SStringBaseT<Str, C, D, F>::CompareNoCase(const C* other) const
 {
     return CompareNoCase(SStringBaseT(other));
 }
-
-// Each file instantiates the members it defines.
-template class SStringBaseT<std::wstring, wchar_t, 1, 1>;
-template class SStringBaseT<std::string, char, 0, 1>;
-template class SStringBaseT<std::string, char, 1, 1>;
-template class SStringBaseT<std::string, char, 65001, 1>;
 
 } // namespace S

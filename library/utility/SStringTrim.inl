@@ -1,3 +1,6 @@
+// Part of SString.cpp, which includes it once and instantiates the string types there.
+#pragma once
+
 #include "library/utility/SString.h"
 
 namespace S
@@ -126,11 +129,5 @@ template <class Str, class C, UINT D, int F> size_t SStringBaseT<Str, C, D, F>::
 {
     return TrimRight(WhitespaceSet<C>);
 }
-
-// Each file instantiates the members it defines.
-template class SStringBaseT<std::wstring, wchar_t, 1, 1>;
-template class SStringBaseT<std::string, char, 0, 1>;
-template class SStringBaseT<std::string, char, 1, 1>;
-template class SStringBaseT<std::string, char, 65001, 1>;
 
 } // namespace S
