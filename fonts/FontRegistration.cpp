@@ -1,11 +1,10 @@
 #include "fonts/FontRegistration.h"
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 #include "library/system/network/SMappedDrives.h"
 #include "library/system/osversion/SOSInfo.h"
 #include "library/system/profile/SKnownFolders.h"
 #include "library/system/registry/SRegKey.h"
-#include "startup/ProductLocations.h"
 
 #include <vector>
 
@@ -28,6 +27,18 @@ bool IsWow64() noexcept
 }
 
 } // namespace
+
+SRegKeyLocation GetApplicationFontsKeyLocation(const SString& profileName, const SString& applicationId,
+                                               uint32_t sessionId)
+{
+    SString first;
+    first.Format(L"%s-%u", profileName.c_str(), sessionId);
+    SRegKeyLocation location(HKEY_LOCAL_MACHINE, first);
+    location.Append(applicationId);
+    location.Append(SString(L"rhklm"));
+    location.Append(SString(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"));
+    return location;
+}
 
 SResult FindFontsFolder(SString& folder)
 {

@@ -23,6 +23,11 @@ inline constexpr uint64_t kVistaVersionConstant = 0x01000800000071E0ull;
 inline constexpr DWORD kFontNameMaxChars = 259;
 inline constexpr DWORD kFontDataMaxBytes = 520; // 259 characters and the terminator
 
+// HKEY_LOCAL_MACHINE\<profile>-<session>\<application id>\rhklm\Software\Microsoft\Windows
+// NT\CurrentVersion\Fonts.
+SRegKeyLocation GetApplicationFontsKeyLocation(const SString& profileName, const SString& applicationId,
+                                               uint32_t sessionId);
+
 BOOL RegisterApplicationFonts(uint32_t sessionId, const SString& profileName, const SString& applicationId,
                               BOOL add);
 

@@ -59,16 +59,4 @@ SRegKeyLocation GetHandoffKeyLocation()
     return location;
 }
 
-SRegKeyLocation GetApplicationFontsKeyLocation(const SString& profileName, const SString& applicationId,
-                                               uint32_t sessionId)
-{
-    SString first;
-    first.Format(L"%s-%u", profileName.c_str(), sessionId);
-    SRegKeyLocation location(HKEY_LOCAL_MACHINE, first);
-    location.Append(applicationId);
-    location.Append(SString(L"rhklm"));
-    location.Append(SString(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"));
-    return location;
-}
-
 } // namespace S

@@ -8,8 +8,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 namespace S
 {
 
@@ -45,10 +43,5 @@ SString GetProductKeyPath();
 
 // HKEY_CURRENT_USER\<product key path>\Process.
 SRegKeyLocation GetHandoffKeyLocation();
-
-// HKEY_LOCAL_MACHINE\<profile>-<session>\<application id>\rhklm\Software\Microsoft\Windows
-// NT\CurrentVersion\Fonts.
-SRegKeyLocation GetApplicationFontsKeyLocation(const SString& profileName, const SString& applicationId,
-                                               uint32_t sessionId);
 
 } // namespace S

@@ -2,8 +2,8 @@
 
 #include "fonts/FontRegistration.h"
 #include "library/system/profile/SUserProfile.h"
-#include "library/diagnostics/SSeTranslator.h"
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/crash/SSeTranslator.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 #include "startup/Handoff.h"
 
 #include <cwchar>

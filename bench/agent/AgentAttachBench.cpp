@@ -7,6 +7,7 @@
 #include "library/system/profile/SUserProfile.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
+#include "fonts/FontRegistration.h"
 #include "tests/common/FontVisibility.h"
 
 #include <windows.h>

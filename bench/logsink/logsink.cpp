@@ -1,7 +1,7 @@
 // Lines per second through the log front end into a file sink: one writer, eight writers, and
 // one writer with a small size limit (so that rollover is part of the cost).
-#include "library/diagnostics/Log.h"
-#include "library/diagnostics/SFileLogSink.h"
+#include "library/diagnostics/log/Log.h"
+#include "library/diagnostics/sink/SFileLogSink.h"
 
 #include <windows.h>
 

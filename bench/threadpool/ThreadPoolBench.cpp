@@ -5,7 +5,7 @@
 // sleeping worker is timed with jobs posted one at a time.
 #include "library/system/process/SCriticalSection.h"
 #include "library/system/process/SSemaphore.h"
-#include "library/system/process/SThreadPool.h"
+#include "library/system/process/thread/SThreadPool.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // A leveled logger for tests: records every line written while it is installed.
 #pragma once
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 
 #include <mutex>
 #include <string>

@@ -1,7 +1,7 @@
 // The log front ends: what reaches an installed leveled logger and record sink.
 #include "library/crypto/Sha256.h"
-#include "library/diagnostics/Log.h"
-#include "library/diagnostics/SLogValues.h"
+#include "library/diagnostics/log/Log.h"
+#include "library/diagnostics/log/SLogValues.h"
 
 #include <gtest/gtest.h>
 

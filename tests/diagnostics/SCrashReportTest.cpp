@@ -1,6 +1,6 @@
 // Crash reports as a crashing process leaves them: each case copies the child program into a folder
 // of its own, runs one of its modes there and inspects its exit code, its output and its reports.
-#include "library/diagnostics/SException.h"
+#include "library/diagnostics/crash/SException.h"
 
 #include "common/ProcessRunner.h"
 

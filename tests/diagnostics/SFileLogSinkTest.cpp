@@ -1,5 +1,5 @@
 // The file sink on real files: the line format, rollover at the size limit, concurrent writers.
-#include "library/diagnostics/SFileLogSink.h"
+#include "library/diagnostics/sink/SFileLogSink.h"
 #include "library/system/SHandle.h"
 
 #include "common/ProcessRunner.h"

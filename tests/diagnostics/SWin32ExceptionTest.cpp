@@ -1,8 +1,8 @@
 // The exception family in this process: descriptions built from records, and the translator that
 // turns faults into thrown members of the family.
 #include "diagnostics/Faults.h"
-#include "library/diagnostics/SSeTranslator.h"
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/crash/SSeTranslator.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 
 #include <gtest/gtest.h>
 

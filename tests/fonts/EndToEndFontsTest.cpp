@@ -1,6 +1,6 @@
 // A process started through the launcher sees its application's fonts; no other process does.
 #include "library/system/profile/SUserProfile.h"
-#include "startup/ProductLocations.h"
+#include "fonts/FontRegistration.h"
 
 #include "common/ProcessRunner.h"
 #include "common/RegistrySandbox.h"

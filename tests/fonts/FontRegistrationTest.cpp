@@ -1,5 +1,4 @@
 #include "fonts/FontRegistration.h"
-#include "startup/ProductLocations.h"
 
 #include "common/FontVisibility.h"
 #include "common/ProcessRunner.h"

@@ -1,6 +1,7 @@
 // The agent is a guest: what it loads into a process, and how foreign code that it calls on its
 // start-up path keeps handling its own faults.
 #include "library/system/profile/SUserProfile.h"
+#include "fonts/FontRegistration.h"
 #include "startup/ProductLocations.h"
 
 #include "common/ProcessRunner.h"

@@ -1,3 +1,4 @@
+#include "fonts/FontRegistration.h"
 #include "startup/ProductLocations.h"
 
 #include <gtest/gtest.h>

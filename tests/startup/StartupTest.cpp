@@ -1,7 +1,7 @@
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 #include "startup/Startup.h"
-#include "library/diagnostics/SSeTranslator.h"
+#include "library/diagnostics/crash/SSeTranslator.h"
 
 #include "common/RegistrySandbox.h"
 #include "diagnostics/Faults.h"

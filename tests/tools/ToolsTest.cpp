@@ -1,7 +1,7 @@
 // The three tools as their users run them: arguments and exit codes, what `appfonts check` says
 // compared with what a launched process sees, and non-ASCII names in their output.
 #include "library/system/profile/SUserProfile.h"
-#include "startup/ProductLocations.h"
+#include "fonts/FontRegistration.h"
 
 #include "common/FontVisibility.h"
 #include "common/ProcessRunner.h"

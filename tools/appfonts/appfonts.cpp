@@ -9,7 +9,6 @@
 #include "library/system/SHandle.h"
 #include "library/system/profile/SUserProfile.h"
 #include "library/system/registry/SRegKey.h"
-#include "startup/ProductLocations.h"
 
 #include "ToolSupport.h"
 

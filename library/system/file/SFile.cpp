@@ -1,7 +1,6 @@
 #include "library/system/file/SFile.h"
 
 #include "library/system/process/SEvent.h"
-#include "library/system/profile/SUserEnvironment.h"
 #include "library/system/registry/ResultFromWin32Error.h"
 
 #include <atomic>
@@ -400,14 +399,7 @@ bool FileExists(const SPath& path, bool* isDirectory)
 {
     if (isDirectory != nullptr)
         *isDirectory = false;
-    SPath expanded = path;
-    if (path.Find(L'%') != SNpos)
-    {
-        SString text;
-        if (ExpandEnvironmentForUser(path, text, nullptr))
-            expanded = text;
-    }
-    const DWORD attributes = AttributesOf(LongForm(expanded));
+    const DWORD attributes = AttributesOf(LongForm(path));
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
     if (isDirectory != nullptr)

@@ -153,8 +153,8 @@ private:
 // attributes; `delay` leaves a file for removal at the next restart. A missing path is success.
 SResult RemoveFile(const SPath& path, int directory, bool delay) noexcept;
 
-// Whether something exists at `path` (environment references expanded first when it holds a
-// "%"); *isDirectory tells whether it is a folder.
+// Whether something exists at `path`, taken literally (ExpandedFileExists expands it first);
+// *isDirectory tells whether it is a folder.
 bool FileExists(const SPath& path, bool* isDirectory = nullptr);
 
 // Creates `path` and every missing folder above it. An existing folder is success.

@@ -1,8 +1,7 @@
 #include "library/system/profile/SKnownFolders.h"
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 #include "library/system/SHandle.h"
-#include "library/system/file/SFile.h"
 #include "library/system/process/SAutoImpersonate.h"
 #include "library/system/profile/ProfileSource.h"
 #include "library/system/profile/SFolderTable.h"
@@ -72,7 +71,7 @@ SResult ExpandTemplate(const wchar_t* pattern, HANDLE token, SString& path)
     if (!ExpandEnvironmentForUser(SString(pattern), path, token))
         return kResultFolderUnresolved;
     bool isDirectory = false;
-    if (FileExists(SPath(path), &isDirectory) && !isDirectory)
+    if (ExpandedFileExists(SPath(path), &isDirectory) && !isDirectory)
         return kResultShellBadArgument;
     return 0;
 }

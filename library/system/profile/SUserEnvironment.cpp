@@ -1,6 +1,7 @@
 #include "library/system/profile/SUserEnvironment.h"
 
 #include "library/system/SHandle.h"
+#include "library/system/file/SFile.h"
 #include "library/system/network/SMappedDrives.h"
 #include "library/system/profile/ProfileSource.h"
 
@@ -78,6 +79,18 @@ BOOL ExpandEnvironmentForUser(const SString& source, SString& output, HANDLE tok
 {
     SBufferT<wchar_t> buffer;
     return ExpandEnvironmentForUser(source, buffer, output, token);
+}
+
+bool ExpandedFileExists(const SPath& path, bool* isDirectory)
+{
+    SPath expanded = path;
+    if (path.Find(L'%') != SNpos)
+    {
+        SString text;
+        if (ExpandEnvironmentForUser(path, text, nullptr))
+            expanded = text;
+    }
+    return FileExists(expanded, isDirectory);
 }
 
 } // namespace S

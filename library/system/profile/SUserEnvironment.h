@@ -4,6 +4,7 @@
 #pragma once
 
 #include "library/utility/SBuffer.h"
+#include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
 #include <windows.h>
@@ -20,5 +21,9 @@ BOOL ExpandEnvironmentForUser(const SString& source, SBufferT<wchar_t>& buffer, 
 
 // The same with a buffer of its own.
 BOOL ExpandEnvironmentForUser(const SString& source, SString& output, HANDLE token);
+
+// FileExists for `path` with its environment references (the process's own) expanded first when
+// it holds a "%"; a failed expansion checks the text as it is.
+bool ExpandedFileExists(const SPath& path, bool* isDirectory = nullptr);
 
 } // namespace S

@@ -5,7 +5,7 @@
 // globals are built.
 #pragma once
 
-#include "library/system/process/SThreadPool.h"
+#include "library/system/process/thread/SThreadPool.h"
 
 namespace S
 {

@@ -7,7 +7,7 @@
 // counts the requests it handled as done.
 #pragma once
 
-#include "library/system/process/SThreadPool.h"
+#include "library/system/process/thread/SThreadPool.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "library/system/service/SService.h"
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 #include "library/system/service/SServiceCalls.h"
 #include "library/system/service/ServiceControl.h"
 #include "library/system/service/ServiceResult.h"

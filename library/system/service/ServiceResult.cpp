@@ -1,6 +1,6 @@
 #include "library/system/service/ServiceResult.h"
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 
 namespace S
 {

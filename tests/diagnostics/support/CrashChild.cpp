@@ -2,11 +2,11 @@
 // it there; reports land beside it, and its "<key>=<value>" facts and every debugger announcement
 // ("debug: <text>") go to "child.out".
 #include "diagnostics/Faults.h"
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 #include "library/diagnostics/SAssert.h"
-#include "library/diagnostics/SSeTranslator.h"
+#include "library/diagnostics/crash/SSeTranslator.h"
 #include "library/diagnostics/STraceLog.h"
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 
 #include <atomic>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "library/system/file/SFile.h"
 #include "library/system/process/SEvent.h"
 #include "library/system/process/SSemaphore.h"
-#include "library/system/process/SThread.h"
+#include "library/system/process/thread/SThread.h"
 #include "library/system/registry/SRegKey.h"
 
 #include "common/RegistrySandbox.h"

@@ -3,7 +3,7 @@
 #include "diagnostics/Faults.h"
 #include "system/process/ThreadTestSupport.h"
 
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 #include "startup/Startup.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "system/process/ThreadTestSupport.h"
 
 #include "library/system/process/SEvent.h"
-#include "library/system/process/SThread.h"
+#include "library/system/process/thread/SThread.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // functions and thread counting.
 #pragma once
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 #include "library/system/SHandle.h"
-#include "library/system/process/SThreadPool.h"
+#include "library/system/process/thread/SThreadPool.h"
 
 #include <windows.h>
 

@@ -12,9 +12,9 @@
 #include "diagnostics/Faults.h"
 #include "system/process/ThreadTestSupport.h"
 
-#include "library/diagnostics/SException.h"
+#include "library/diagnostics/crash/SException.h"
 #include "library/system/SModule.h"
-#include "library/system/process/SThread.h"
+#include "library/system/process/thread/SThread.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 

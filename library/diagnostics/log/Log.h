@@ -9,7 +9,7 @@
 // in flight have returned. No front end ever throws: anything raised inside is discarded.
 #pragma once
 
-#include "library/diagnostics/SLogValues.h"
+#include "library/diagnostics/log/SLogValues.h"
 #include "library/diagnostics/SResult.h"
 #include "library/utility/SString.h"
 

@@ -1,7 +1,7 @@
-#include "library/diagnostics/SException.h"
+#include "library/diagnostics/crash/SException.h"
 
-#include "library/diagnostics/Log.h"
-#include "library/diagnostics/SCrashSupport.h"
+#include "library/diagnostics/log/Log.h"
+#include "library/diagnostics/crash/SCrashSupport.h"
 
 namespace S
 {

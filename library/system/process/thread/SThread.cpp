@@ -1,10 +1,10 @@
-#include "library/system/process/SThread.h"
+#include "library/system/process/thread/SThread.h"
 
-#include "library/diagnostics/Log.h"
-#include "library/diagnostics/SSeTranslator.h"
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/log/Log.h"
+#include "library/diagnostics/crash/SSeTranslator.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 #include "library/system/SModule.h"
-#include "library/system/process/SCaughtException.h"
+#include "library/system/process/thread/SCaughtException.h"
 
 #include <process.h>
 

@@ -1,8 +1,8 @@
-#include "library/system/process/SThreadPool.h"
+#include "library/system/process/thread/SThreadPool.h"
 
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 #include "library/system/SModule.h"
-#include "library/system/process/SCaughtException.h"
+#include "library/system/process/thread/SCaughtException.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "library/diagnostics/SFileLogSink.h"
+#include "library/diagnostics/sink/SFileLogSink.h"
 
 #include "library/system/process/SCriticalSection.h"
 

@@ -6,8 +6,8 @@
 // is dropped and the next line tries again; nothing here throws.
 #pragma once
 
-#include "library/diagnostics/Log.h"
-#include "library/diagnostics/SLogValues.h"
+#include "library/diagnostics/log/Log.h"
+#include "library/diagnostics/log/SLogValues.h"
 #include "library/system/file/SFile.h"
 #include "library/system/registry/SRegKey.h"
 #include "library/utility/SPath.h"

@@ -1,4 +1,4 @@
-#include "library/diagnostics/SCrashSupport.h"
+#include "library/diagnostics/crash/SCrashSupport.h"
 
 #include "library/diagnostics/SFixedText.h"
 

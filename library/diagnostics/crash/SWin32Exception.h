@@ -20,7 +20,7 @@
 // on several threads at once, minidumps are written one at a time.
 #pragma once
 
-#include "library/diagnostics/SException.h"
+#include "library/diagnostics/crash/SException.h"
 
 namespace S
 {

@@ -8,9 +8,9 @@
 // instruction. That frame looks exactly as if the faulting instruction had called it, so the throw
 // that follows unwinds from there into the faulting function, whose -fnon-call-exceptions tables
 // cover the faulting instruction, and on to the ordinary catch.
-#include "library/diagnostics/SSeTranslator.h"
+#include "library/diagnostics/crash/SSeTranslator.h"
 
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 
 #include <atomic>
 #include <exception>

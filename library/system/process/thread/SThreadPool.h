@@ -19,7 +19,7 @@
 #include "library/diagnostics/SResult.h"
 #include "library/system/process/SCriticalSection.h"
 #include "library/system/process/SSemaphore.h"
-#include "library/system/process/SThread.h"
+#include "library/system/process/thread/SThread.h"
 #include "library/utility/SString.h"
 #include "library/utility/collection/SList.h"
 

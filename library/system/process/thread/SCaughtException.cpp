@@ -1,6 +1,6 @@
-#include "library/system/process/SCaughtException.h"
+#include "library/system/process/thread/SCaughtException.h"
 
-#include "library/diagnostics/SWin32Exception.h"
+#include "library/diagnostics/crash/SWin32Exception.h"
 
 #include <windows.h>
 

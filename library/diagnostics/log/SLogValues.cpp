@@ -1,4 +1,4 @@
-#include "library/diagnostics/SLogValues.h"
+#include "library/diagnostics/log/SLogValues.h"
 
 #include <span>
 

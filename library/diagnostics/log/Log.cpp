@@ -1,4 +1,4 @@
-#include "library/diagnostics/Log.h"
+#include "library/diagnostics/log/Log.h"
 
 #include "library/crypto/Sha256.h"
 #include "library/system/SHandle.h"
