@@ -4,7 +4,9 @@ JOBS ?= 2
 TOOLCHAIN := cmake/mingw-w64-x86_64.cmake
 CONFIGURED := $(BUILD)/CMakeCache.txt
 
-.PHONY: all deps build test demo bench format clean
+DEBUG_BUILD ?= build-debug
+
+.PHONY: all deps build test demo bench debug format clean
 
 all: build
 
@@ -16,6 +18,12 @@ $(CONFIGURED): | deps
 
 build: deps $(CONFIGURED)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# Symbols and no optimization, in a folder of its own; run a group there with
+# `source scripts/wine-env.sh build-debug && cd build-debug && ctest -R '^GROUP$$'`.
+debug: deps
+	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(DEBUG_BUILD) -j $(JOBS)
 
 test: build
 	bash scripts/run-tests.sh $(BUILD)
@@ -30,4 +38,4 @@ format:
 	git ls-files '*.cpp' '*.h' '*.inl' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DEBUG_BUILD)
