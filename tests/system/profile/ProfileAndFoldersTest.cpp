@@ -149,7 +149,8 @@ TEST(UserProfile, AccountProfileNameAndSid)
 // The legacy lookup: CSIDL rows ask for the current path, then the default one; the profile rows
 // read the profile directory (its parent for the profiles folder) and fall back to the shell's
 // default; without a caller's token the profile folders are the desktop shell's user's; template
-// rows are expanded, and a template that names a file is refused. The current lookup answers as the
+// rows are expanded, and a template that names a file (after the process's own expansion of what is
+// left) is refused. The current lookup answers as the
 // legacy one when the known-folder lookup is missing, retries with the default-path flag, and maps
 // the shell's results to the library's codes.
 TEST(KnownFolders, LookupsThroughRecordedShell)
@@ -185,6 +186,7 @@ TEST(KnownFolders, LookupsThroughRecordedShell)
         {Legacy, 72, Shell, {{0, L"M:\\ql"}}, L"user 260@s", 0, L"\\\\srv\\share\\ql"},
         {Legacy, 61, None, {{0, windows}}, L"process 260", 0, windows},
         {Legacy, 87, Own, {{0, file}}, L"user 260@c", Bad, file},
+        {Legacy, 87, Own, {{0, L"%F%"}, {0, file}}, L"user 260@c|process 260", Bad, L"%F%"},
         {Legacy, 62, None, {{Fail, L""}}, L"process 260", Unresolved, L""},
         {VistaWithout, 11, None, {{0, L"C:\\F"}}, L"folder 20 0", 0, L"C:\\F"},
         {VistaWithout, 39, Shell, {{0, L"C:\\F"}}, L"profile@s", 0, L"C:\\F"},
