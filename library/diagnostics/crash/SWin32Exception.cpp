@@ -1,7 +1,7 @@
 #include "library/diagnostics/crash/SWin32Exception.h"
 
 #include "library/diagnostics/crash/SCrashSupport.h"
-#include "library/diagnostics/crash/WerApiShim.h"
+#include "library/diagnostics/WerApiShim.h"
 #include "library/system/SModule.h"
 #include "library/system/process/SCriticalSection.h"
 
