@@ -15,7 +15,7 @@ import tempfile
 
 ROOTS = ("library", "fonts", "startup")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:library|fonts|startup)/[^"]+)"', re.MULTILINE)
-SOURCE_SUFFIXES = (".cpp", ".h")
+SOURCE_SUFFIXES = (".cpp", ".h", ".inl")
 
 
 def read_map(path):
@@ -73,6 +73,7 @@ def self_test():
         ("library/a: library/b\nlibrary/b:", {"library/b/y.cpp": "library/a/x.h", "library/a/x.h": ""}, 1),
         ("library/a:", {"library/a/x.h": "", "library/a/sub/y.h": ""}, 1),
         ("library/a:", {"library/a/x.cpp": "library/a/x.h", "library/a/x.h": "startup/s.h"}, 1),
+        ("library/a:\nlibrary/b:", {"library/a/x.inl": "library/b/y.h", "library/b/y.h": ""}, 1),
     ]
     failed = 0
     for number, (layer_map, files, expected) in enumerate(cases):
