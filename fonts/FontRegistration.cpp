@@ -42,7 +42,7 @@ SRegKeyLocation GetApplicationFontsKeyLocation(const SString& profileName, const
 
 SResult FindFontsFolder(SString& folder)
 {
-    const bool legacy = CompareOSVersion(GetOSInfo(), kVistaVersionConstant, 0) != 0;
+    const bool legacy = CompareOSVersion(GetOSInfo(), OSVersionConstant::VistaLineage, 0) != 0;
     const SResult found = legacy ? GetFolderPath(kFontsFolderIndex, folder, nullptr)
                                  : GetFolderPathForVista(kFontsFolderIndex, folder, nullptr);
     if (found.Failed())

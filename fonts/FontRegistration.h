@@ -17,8 +17,6 @@ namespace S
 {
 
 inline constexpr uint32_t kFontsFolderIndex = 11;
-// Packed version of Windows Vista: systems below it resolve folders the legacy way.
-inline constexpr uint64_t kVistaVersionConstant = 0x01000800000071E0ull;
 // The longest value name and value data the job reads; longer entries are skipped.
 inline constexpr DWORD kFontNameMaxChars = 259;
 inline constexpr DWORD kFontDataMaxBytes = 520; // 259 characters and the terminator

@@ -75,9 +75,9 @@ SResult SAesEncoder::EncryptBlock(SResult& result, size_t inputLength, const uin
                                   uint8_t* output) const
 {
     if (!m_pEncryptKeys)
-        return result = AesNoKeySchedule;
+        return result = kResultAesNoKeySchedule;
     if (inputLength < m_BlockSize)
-        return result = AesInputTooShort;
+        return result = kResultAesInputTooShort;
     if (m_UseAesNi)
         AesNiEncryptBlock(input, output, m_pEncryptKeys.get());
     else
@@ -89,9 +89,9 @@ SResult SAesEncoder::DecryptBlock(SResult& result, size_t inputLength, const uin
                                   uint8_t* output) const
 {
     if (!m_pDecryptKeys)
-        return result = AesNoKeySchedule;
+        return result = kResultAesNoKeySchedule;
     if (inputLength < m_BlockSize)
-        return result = AesInputTooShort;
+        return result = kResultAesInputTooShort;
     if (m_UseAesNi)
         AesNiDecryptBlock(input, output, m_pDecryptKeys.get());
     else
@@ -102,15 +102,15 @@ SResult SAesEncoder::DecryptBlock(SResult& result, size_t inputLength, const uin
 SResult SAesEncoder::SetKey(SResult& result, const uint8_t* key, size_t length, Engine engine)
 {
     if (key == nullptr || (length != 16 && length != 24 && length != 32))
-        return result = E_INVALIDARG;
+        return result = kResultInvalidArgument;
     if (engine == Engine::AesNi && !CpuCanUseAesNi())
-        return result = HResultFromWin32(ERROR_NOT_SUPPORTED);
+        return result = kResultNotSupported;
 
     SchedulePtr encryptKeys(new (std::nothrow) SAesKeySchedule);
     SchedulePtr decryptKeys(new (std::nothrow) SAesKeySchedule);
     std::unique_ptr<uint8_t[]> keyCopy(new (std::nothrow) uint8_t[length]);
     if (!encryptKeys || !decryptKeys || !keyCopy)
-        return result = E_OUTOFMEMORY;
+        return result = kResultOutOfMemory;
 
     AesExpandEncryptionKey(key, length, *encryptKeys);
     AesMakeDecryptionSchedule(*encryptKeys, *decryptKeys);

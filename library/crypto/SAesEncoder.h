@@ -7,7 +7,7 @@
 #pragma once
 
 #include "library/crypto/AesCore.h"
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,11 +15,6 @@
 
 namespace S
 {
-
-// The schedule the operation needs is missing.
-inline constexpr uint32_t AesNoKeySchedule = 0xA0040AC0u;
-// The input is shorter than one block.
-inline constexpr uint32_t AesInputTooShort = 0xA0040AC1u;
 
 class SAesBaseEncoder
 {
@@ -62,8 +57,8 @@ public:
                          uint8_t* output) const override;
 
     // Builds both schedules from a 16, 24 or 32-byte key and keeps a copy of the key.
-    // Fails with E_INVALIDARG for another length, ERROR_NOT_SUPPORTED (as an HRESULT) for
-    // Engine::AesNi on a processor without it, E_OUTOFMEMORY when allocation fails.
+    // Fails with kResultInvalidArgument for another length, ERROR_NOT_SUPPORTED (as an HRESULT) for
+    // Engine::AesNi on a processor without it, kResultOutOfMemory when allocation fails.
     SResult SetKey(SResult& result, const uint8_t* key, size_t length, Engine engine = Engine::Auto);
 
     bool UsesAesNi() const noexcept { return m_UseAesNi != 0; }

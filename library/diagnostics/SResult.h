@@ -27,10 +27,4 @@ protected:
     int32_t m_Code = 0;
 };
 
-// The HRESULT that carries a Win32 error code (0 stays success).
-constexpr SResult HResultFromWin32(uint32_t error) noexcept
-{
-    return error == 0 ? SResult(0) : SResult((error & 0xFFFFu) | 0x80070000u);
-}
-
 } // namespace S

@@ -11,7 +11,7 @@
 // the module, which only adds a reference.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 
 #include <windows.h>
 
@@ -27,9 +27,6 @@ struct SModuleRelease
     void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
 };
 using SModuleRef = std::unique_ptr<std::remove_pointer_t<HMODULE>, SModuleRelease>;
-
-// What a call gives when the function it needs could not be found.
-inline constexpr SResult kResultFunctionMissing = SResult(0x8007007Fu); // ERROR_PROC_NOT_FOUND
 
 // A new reference on a module loaded by name; null when it cannot be loaded.
 inline SModuleRef LoadModule(const wchar_t* name) noexcept

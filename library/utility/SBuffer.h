@@ -5,7 +5,7 @@
 // Thread-safety: none; one owner at a time.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -25,9 +25,6 @@ void PlainFree(void* p) noexcept;
 void SecureZero(void* p, size_t bytes) noexcept;
 
 inline constexpr unsigned SBufferTagValue = 0x4C544253u;
-
-inline constexpr uint32_t SResultInvalidState = 0x8007054Fu; // memory expected but missing
-inline constexpr uint32_t SResultOutOfMemory = 0x8007000Eu;
 
 template <typename T, int IsObject = (std::is_trivially_copyable_v<T> ? 0 : 1),
           typename SizeType = unsigned int, unsigned Tag = SBufferTagValue>
@@ -138,7 +135,7 @@ private:
             if (n == 0)
                 return 0;
             if (keep)
-                return m_pData != nullptr ? SResult(0) : SResult(SResultInvalidState);
+                return m_pData != nullptr ? SResult(0) : kResultInternalError;
         }
         if (n == 0)
         {
@@ -159,7 +156,7 @@ private:
             std::copy_n(m_pData, std::min(m_Count, n), fresh);
         Free();
         if (fresh == nullptr)
-            return SResultOutOfMemory;
+            return kResultOutOfMemory;
         m_pData = fresh;
         m_Count = n;
         m_Capacity = n;
@@ -198,10 +195,10 @@ private:
             return 0;
         }
         if (n == m_Count && keep)
-            return m_pData != nullptr ? SResult(0) : SResult(SResultInvalidState);
+            return m_pData != nullptr ? SResult(0) : kResultInternalError;
         T* fresh = new (std::nothrow) T[n];
         if (fresh == nullptr)
-            return SResultOutOfMemory;
+            return kResultOutOfMemory;
         if (keep && m_pData != nullptr)
             std::copy_n(m_pData, std::min(m_Count, n), fresh);
         Free();

@@ -50,13 +50,13 @@ std::vector<Engine> Engines()
 }
 
 // Expects `code` from the operation on `length` bytes, with the output left untouched.
-void ExpectRefused(const S::SAesBaseEncoder& encoder, Operation operation, size_t length, uint32_t code)
+void ExpectRefused(const S::SAesBaseEncoder& encoder, Operation operation, size_t length, S::SResult code)
 {
     const Block in(16);
     Block out(16, 0xEE);
     S::SResult result;
-    EXPECT_EQ((encoder.*operation)(result, length, in.data(), out.data()).Unsigned(), code) << length;
-    EXPECT_EQ(result.Unsigned(), code);
+    EXPECT_EQ((encoder.*operation)(result, length, in.data(), out.data()), code) << length;
+    EXPECT_EQ(result, code);
     EXPECT_EQ(std::count(out.begin(), out.end(), 0xEE), 16) << "output written";
 }
 
@@ -89,12 +89,12 @@ TEST(SAesEncoder, BothPathsMatchTheStandardVectorsAndRefuseShortInputAndBadKeys)
 
             for (Operation operation : {Encrypt, Decrypt})
                 for (size_t length : {0, 15})
-                    ExpectRefused(*encoder, operation, length, S::AesInputTooShort);
+                    ExpectRefused(*encoder, operation, length, S::kResultAesInputTooShort);
             // Bad keys are refused and the old one stays.
             for (size_t length : {0, 15, 17, 31, 33})
-                EXPECT_EQ(encoder->SetKey(result, buffer.data(), length, engine), S::SResult(E_INVALIDARG));
-            EXPECT_EQ(result, S::SResult(E_INVALIDARG));
-            EXPECT_EQ(encoder->SetKey(result, nullptr, 16, engine), S::SResult(E_INVALIDARG));
+                EXPECT_EQ(encoder->SetKey(result, buffer.data(), length, engine), S::kResultInvalidArgument);
+            EXPECT_EQ(result, S::kResultInvalidArgument);
+            EXPECT_EQ(encoder->SetKey(result, nullptr, 16, engine), S::kResultInvalidArgument);
             EXPECT_EQ(Apply(*encoder, Encrypt, plain), cipher);
         }
 }
@@ -129,12 +129,12 @@ TEST(SAesEncoder, MissingScheduleIsReportedFirstAndTheStaticInstanceOnlyDecrypts
     const S::SAesEncoder unkeyed;
     for (Operation operation : {Encrypt, Decrypt})
         for (size_t length : {3, 16})
-            ExpectRefused(unkeyed, operation, length, S::AesNoKeySchedule);
+            ExpectRefused(unkeyed, operation, length, S::kResultAesNoKeySchedule);
 
     const S::SAesEncoder& encoder = S::StaticAesEncoder();
     EXPECT_FALSE(encoder.UsesAesNi());
-    ExpectRefused(encoder, Encrypt, 16, S::AesNoKeySchedule);
-    ExpectRefused(encoder, Decrypt, 15, S::AesInputTooShort);
+    ExpectRefused(encoder, Encrypt, 16, S::kResultAesNoKeySchedule);
+    ExpectRefused(encoder, Decrypt, 15, S::kResultAesInputTooShort);
     // The last round key of an AES-128 decryption schedule is the cipher key itself: what is
     // encrypted under it, the static schedule must undo.
     const auto software = Keyed(

@@ -45,7 +45,7 @@ struct Recorder : ILeveledLogger, ILogRecordSink
 TEST(LogFrontEnd, PassesContextResultEscapedTextAndIdentityToInstalledSinks)
 {
     Recorder logger;
-    const SResult code(0xA0040905u);
+    const SResult code(kResultWaitFailed);
     Log(SLogContext{L"ThreadPool", SLogLevel::Warning, SLogType::File, 64, 32, 33}, &code,
         L"%d%% of %s at 100%%", 7, L"load%");
     // Cut at 1,023 characters before the "%" signs are doubled.
@@ -57,8 +57,8 @@ TEST(LogFrontEnd, PassesContextResultEscapedTextAndIdentityToInstalledSinks)
 
     EXPECT_EQ(logger.written,
               (std::vector<Written>{
-                  {L"ThreadPool", 32, 33, 64, SLogType::File, SLogLevel::Warning, 0xA0040905u,
-                   L"7%% of load%% at 100%%"},
+                  {L"ThreadPool", 32, 33, 64, SLogType::File, SLogLevel::Warning,
+                   kResultWaitFailed.Unsigned(), L"7%% of load%% at 100%%"},
                   {L"x", 0, 0, 0, SLogType::Trace, SLogLevel::Error, 0, L"1" + std::wstring(2044, L'%')},
                   {L"Service", 0, 0, 0, SLogType::Remote, SLogLevel::Debug, 0, L"value 41"}}));
 

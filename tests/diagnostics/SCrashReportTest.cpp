@@ -79,7 +79,7 @@ std::string TranslatorLine(const ChildRun& run)
 TEST(CrashReport, AccessViolationLeavesReportAndMiniDumpAndThreeConcurrentOnesThreeReports)
 {
     const ChildRun run = RunChild(L"dump", 202); // the longest executable path that gets files
-    EXPECT_EQ(run.exitCode, 0x80004005u);
+    EXPECT_EQ(run.exitCode, S::kResultFail.Unsigned());
     EXPECT_EQ(run.facts.at("dump"), "0");
     const std::string stem = run.facts.at("stem");
     EXPECT_EQ(

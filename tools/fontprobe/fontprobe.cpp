@@ -174,7 +174,7 @@ int wmain(int argc, wchar_t** argv)
     Print(Stream::Out, L"handoff-values=%d\n", CountOwnHandoffValues());
     Print(Stream::Out, L"agent-threads=%ld\n", InterlockedCompareExchange(&g_AgentThreads, 0, 0));
     Print(Stream::Out, L"older-than-vista=%d\n",
-          S::CompareOSVersion(S::GetOSInfo(), S::kVistaVersionConstant, 0) != 0 ? 1 : 0);
+          S::CompareOSVersion(S::GetOSInfo(), S::OSVersionConstant::VistaLineage, 0) != 0 ? 1 : 0);
     bool everyVisible = true;
     for (const std::wstring& family : families)
     {

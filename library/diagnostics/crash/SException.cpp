@@ -2,6 +2,7 @@
 
 #include "library/diagnostics/log/Log.h"
 #include "library/diagnostics/crash/SCrashSupport.h"
+#include "library/diagnostics/SWin32ErrorResult.h"
 
 namespace S
 {
@@ -24,7 +25,7 @@ void CopyCut(char* target, size_t capacity, const char* source) noexcept
 SResult LastErrorResult() noexcept
 {
     const DWORD error = GetLastError();
-    return error != 0 ? HResultFromWin32(error) : SResult(E_FAIL);
+    return error != 0 ? HResultFromWin32(error) : kResultFail;
 }
 
 HANDLE CreateNewReportFile(const wchar_t* path) noexcept
@@ -38,7 +39,7 @@ SResult WriteAll(const SHandle& file, const void* data, DWORD size) noexcept
     DWORD written = 0;
     if (!WriteFile(file.Get(), data, size, &written, nullptr))
         return LastErrorResult();
-    return written == size ? SResult(0) : SResult(HResultFromWin32(ERROR_WRITE_FAULT));
+    return written == size ? SResult(0) : kResultWriteFault;
 }
 
 } // namespace
@@ -116,7 +117,7 @@ SResult SException::CreateExceptionFile(const SYSTEMTIME& time, const wchar_t* e
     if (length == 0)
         result = LastErrorResult();
     else if (length > kMaxReportedExecutablePath)
-        result = HResultFromWin32(ERROR_FILENAME_EXCED_RANGE);
+        result = kResultFilenameTooLong;
     else
     {
         SYSTEMTIME stamp = time;
@@ -135,7 +136,7 @@ SResult SException::CreateExceptionFile(const SYSTEMTIME& time, const wchar_t* e
                 break;
             }
             const DWORD error = GetLastError();
-            result = error != 0 ? HResultFromWin32(error) : SResult(E_FAIL);
+            result = error != 0 ? HResultFromWin32(error) : kResultFail;
             // A taken name fails with ERROR_FILE_EXISTS and moves on to the next millisecond.
             if (error == ERROR_ALREADY_EXISTS)
                 break;

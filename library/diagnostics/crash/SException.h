@@ -13,7 +13,7 @@
 #pragma once
 
 #include "library/diagnostics/SFixedText.h"
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/system/SHandle.h"
 
 #include <windows.h>
@@ -30,9 +30,6 @@ inline constexpr wchar_t SBuildVersion[] = L"1.0.0";
 
 // A report file's full name: the executable's path of at most 202 characters and the suffix.
 using SReportPath = SFixedTextW<MAX_PATH - 1>;
-
-// The library's failure code for an exception that carries no code of its own.
-inline constexpr uint32_t SExceptionUnknownCode = 0xA0040200u;
 
 class SException : public std::exception, public SResult
 {

@@ -10,6 +10,7 @@
 // cover the faulting instruction, and on to the ordinary catch.
 #include "library/diagnostics/crash/SSeTranslator.h"
 
+#include "library/diagnostics/SWin32ErrorResult.h"
 #include "library/diagnostics/crash/SWin32Exception.h"
 
 #include <atomic>
@@ -230,7 +231,7 @@ SSeTranslatorFunction SetSeTranslator(SSeTranslatorFunction translator, SResult&
         state = ClaimState();
         if (state == nullptr)
         {
-            result = HResultFromWin32(ERROR_NOT_ENOUGH_MEMORY);
+            result = kResultNotEnoughMemory;
             return nullptr;
         }
         if (!FlsSetValue(slot, state))

@@ -1,6 +1,7 @@
 #include "library/diagnostics/crash/SWin32Exception.h"
 
 #include "library/diagnostics/crash/SCrashSupport.h"
+#include "library/diagnostics/SWin32ErrorResult.h"
 #include "library/diagnostics/WerApiShim.h"
 #include "library/system/SModule.h"
 #include "library/system/process/SCriticalSection.h"
@@ -49,7 +50,6 @@ constexpr CodeName kCodeNames[] = {
 constexpr const char kUnknownCodeName[] = "<Unknown Win32 exception>";
 
 constexpr DWORD kFatalAppExitCode = 0x40000015u;
-constexpr SResult kTextDoesNotFit = 0x8007007Au;
 
 constexpr auto kMiniDumpType =
     static_cast<MINIDUMP_TYPE>(MiniDumpWithHandleData | MiniDumpScanMemory |
@@ -153,7 +153,7 @@ SResult WriteMiniDump(decltype(&MiniDumpWriteDump) writeDump, const SHandle& fil
         return 0;
     // dbghelp reports some failures as HRESULTs in the last error.
     if (error == 0)
-        return E_FAIL;
+        return kResultFail;
     return (error & 0x80000000u) != 0 ? SResult(error) : HResultFromWin32(error);
 }
 
@@ -438,7 +438,7 @@ SResult SWin32Exception::SendWerReport(const EXCEPTION_POINTERS* pointers, const
         !CopyIfFits(information.wzApplicationPath, std::size(information.wzApplicationPath), executable,
                     length))
     {
-        result = kTextDoesNotFit;
+        result = kResultInsufficientBuffer;
         return result;
     }
 

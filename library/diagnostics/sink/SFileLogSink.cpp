@@ -236,7 +236,7 @@ SResult SFileLogSink::OpenLogLocked(bool fresh, bool& created)
         }
         RollOverLocked();
     }
-    return result = ResultUnsafeFile;
+    return result = kResultLogFileUnsafe;
 }
 
 bool SFileLogSink::HasByteOrderMarkLocked()

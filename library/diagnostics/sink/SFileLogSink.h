@@ -25,8 +25,6 @@ public:
     static constexpr uint32_t DefaultSizeLimit = 0x100000;
     static constexpr uint32_t MinimumSizeLimit = 1024;
     static constexpr uint32_t MaximumSizeLimit = 104857600;
-    // The result of an open that keeps finding a file anyone may change.
-    static constexpr uint32_t ResultUnsafeFile = 0xA0040412u;
 
     SFileLogSink() = default;
     SFileLogSink(const SFileLogSink&) = delete;

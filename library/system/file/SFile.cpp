@@ -1,7 +1,7 @@
 #include "library/system/file/SFile.h"
 
+#include "library/diagnostics/SWin32ErrorResult.h"
 #include "library/system/process/SEvent.h"
-#include "library/system/registry/ResultFromWin32Error.h"
 
 #include <atomic>
 #include <new>
@@ -11,8 +11,6 @@ namespace S
 
 namespace
 {
-
-constexpr SResult OutOfMemory{0x8007000Eu};
 
 SPath LongForm(const SPath& path)
 {
@@ -149,7 +147,7 @@ SFile::~SFile()
 SResult SFile::SetPath(const SPath& path, SResult& result)
 {
     if (IsOpen())
-        return result = SFileResult::NotAllowed;
+        return result = kResultFileNotAllowed;
     m_Path = path;
     return result = 0;
 }
@@ -192,7 +190,7 @@ SResult SFile::OpenRaw(DWORD access, DWORD share, DWORD disposition, DWORD flags
     }
     catch (const std::bad_alloc&)
     {
-        return result = OutOfMemory;
+        return result = kResultOutOfMemory;
     }
 }
 
@@ -201,10 +199,10 @@ SResult SFile::Open(uint32_t mode, SECURITY_ATTRIBUTES* security, bool directory
     if (IsOpen())
         return result = 0;
     if ((mode & SFileMode::OpenReparsePoint) && (mode & SFileMode::CreateAlways))
-        return result = SFileResult::NotAllowed;
+        return result = kResultFileNotAllowed;
     const SFileOpenParameters p = FileOpenParameters(mode, directory);
     OpenRaw(p.access, p.share, p.disposition, p.flagsAndAttributes, security, directory, result);
-    if (result != SResult(0x80070005u) || (mode & SFileMode::ReadOnly))
+    if (result != kResultAccessDenied || (mode & SFileMode::ReadOnly))
         return result;
     try
     {
@@ -222,7 +220,7 @@ SResult SFile::Open(uint32_t mode, SECURITY_ATTRIBUTES* security, bool directory
     }
     catch (const std::bad_alloc&)
     {
-        return result = OutOfMemory;
+        return result = kResultOutOfMemory;
     }
 }
 
@@ -238,7 +236,7 @@ SResult SFile::Transfer(bool write, void* buffer, DWORD bytes, uint64_t offset, 
 {
     *done = 0;
     if (!IsOpen())
-        return SFileResult::NotAllowed;
+        return kResultFileNotAllowed;
     const HANDLE handle = m_Handle.Get();
     auto issue = [&](OVERLAPPED* overlapped, DWORD* count)
     {
@@ -253,15 +251,15 @@ SResult SFile::Transfer(bool write, void* buffer, DWORD bytes, uint64_t offset, 
             LARGE_INTEGER position;
             position.QuadPart = static_cast<LONGLONG>(offset);
             if (!SetFilePointerEx(handle, position, nullptr, FILE_BEGIN))
-                return SFileResult::BadOffset;
+                return kResultBadPosition;
         }
         if (!issue(nullptr, done))
             return ResultFromWin32Error(GetLastError());
-        return (write && *done < bytes) ? SFileResult::Incomplete : SResult(0);
+        return (write && *done < bytes) ? kResultGeneralFailure : SResult(0);
     }
 
     if (offset > 0x7FFFFFFFFFFFFFFFull)
-        return SFileResult::BadOffset;
+        return kResultBadPosition;
     try
     {
         SEvent event;
@@ -282,18 +280,18 @@ SResult SFile::Transfer(bool write, void* buffer, DWORD bytes, uint64_t offset, 
             ok = GetOverlappedResult(handle, &overlapped, done, TRUE);
             error = ok ? ERROR_SUCCESS : GetLastError();
             if (error == ERROR_IO_PENDING || error == ERROR_IO_INCOMPLETE)
-                return SFileResult::Incomplete;
+                return kResultGeneralFailure;
         }
         // Reading at or past the end is a read of nothing.
         if (!write && error == ERROR_HANDLE_EOF)
             return 0;
         if (error != ERROR_SUCCESS)
             return ResultFromWin32Error(error);
-        return (write && *done < bytes) ? SFileResult::Incomplete : SResult(0);
+        return (write && *done < bytes) ? kResultGeneralFailure : SResult(0);
     }
     catch (const std::bad_alloc&)
     {
-        return OutOfMemory;
+        return kResultOutOfMemory;
     }
 }
 
@@ -342,7 +340,7 @@ SResult SFile::GetSize(uint64_t& size, SResult& result) noexcept
     }
     catch (const std::bad_alloc&)
     {
-        return result = OutOfMemory;
+        return result = kResultOutOfMemory;
     }
 }
 
@@ -391,7 +389,7 @@ SResult RemoveFile(const SPath& path, int directory, bool delay) noexcept
     }
     catch (const std::bad_alloc&)
     {
-        return OutOfMemory;
+        return kResultOutOfMemory;
     }
 }
 
@@ -433,7 +431,7 @@ SResult CreateDirectoryPath(const SPath& path) noexcept
     }
     catch (const std::bad_alloc&)
     {
-        return OutOfMemory;
+        return kResultOutOfMemory;
     }
 }
 
@@ -448,7 +446,7 @@ SResult MoveFileReplacing(const SPath& from, const SPath& to) noexcept
     }
     catch (const std::bad_alloc&)
     {
-        return OutOfMemory;
+        return kResultOutOfMemory;
     }
 }
 

@@ -7,7 +7,7 @@
 // failed open leaves the object closed; out-parameters hold 0 on failure (GetSize: size 0).
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/system/SHandle.h"
 #include "library/utility/SBuffer.h"
 #include "library/utility/SPath.h"
@@ -39,13 +39,6 @@ inline constexpr uint32_t AllStandardRights = 0x4000;
 inline constexpr uint32_t RandomAccess = 0x8000;
 inline constexpr uint32_t OpenReparsePoint = 0x10000;
 } // namespace SFileMode
-
-namespace SFileResult
-{
-inline constexpr SResult NotAllowed{0xA004040Au}; // wrong state for the operation, or contradicting flags
-inline constexpr SResult BadOffset{0xA0040403u};
-inline constexpr SResult Incomplete{0xA0040406u}; // fewer bytes transferred than asked
-} // namespace SFileResult
 
 // Offset meaning "the current file position" for synchronous reads and writes.
 inline constexpr uint64_t SFileCurrentPosition = ~uint64_t{0};
@@ -110,7 +103,7 @@ public:
     ~SFile() override;
 
     SPath GetPath() const override { return m_Path; }
-    // Only while closed (else 0xA004040A).
+    // Only while closed (else kResultFileNotAllowed).
     SResult SetPath(const SPath& path, SResult& result) override;
     // Open: the end-of-file position of the handle; closed (or when that fails): the size of
     // the file at the path, with the plain HRESULT of the Win32 error on failure.
@@ -130,7 +123,7 @@ public:
     void Close() noexcept override;
 
     // `offset` is where the transfer starts; SFileCurrentPosition continues at the file pointer
-    // of a synchronous handle. A short read is success; a short write gives 0xA0040406.
+    // of a synchronous handle. A short read is success; a short write gives kResultGeneralFailure.
     SResult Read(void* buffer, DWORD bytes, uint64_t offset, DWORD* bytesRead,
                  SResult& result) noexcept override;
     SResult Write(const void* buffer, DWORD bytes, uint64_t offset, DWORD* bytesWritten,

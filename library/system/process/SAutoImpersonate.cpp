@@ -1,6 +1,7 @@
 #include "library/system/process/SAutoImpersonate.h"
 
 #include "library/diagnostics/log/Log.h"
+#include "library/diagnostics/SWin32ErrorResult.h"
 
 namespace S
 {
@@ -10,8 +11,6 @@ namespace
 
 // TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE | TOKEN_QUERY
 constexpr DWORD ShellTokenAccess = 15;
-constexpr SResult ResultNoShellToken = 0x80070057u;
-constexpr SResult ResultAccessDenied = 0x80070005u;
 
 // The component and the log texts in this file are fixed, kept on purpose for compatibility.
 void LogImpersonationError(const wchar_t* format, const SResult& result, DWORD error) noexcept
@@ -22,7 +21,7 @@ void LogImpersonationError(const wchar_t* format, const SResult& result, DWORD e
 SResult LastErrorResult() noexcept
 {
     const DWORD error = GetLastError();
-    return error != 0 ? HResultFromWin32(error) : SResult(0x80004005u);
+    return error != 0 ? HResultFromWin32(error) : kResultFail;
 }
 
 } // namespace
@@ -55,7 +54,7 @@ SResult SAutoImpersonate::Impersonate(SResult& result, HANDLE token) noexcept
         if (!shellToken)
         {
             m_hToken = INVALID_HANDLE_VALUE;
-            m_Result = result = ResultNoShellToken;
+            m_Result = result = kResultInvalidArgument;
             return result;
         }
         m_hToken = shellToken.Detach();
@@ -70,7 +69,7 @@ SResult SAutoImpersonate::Impersonate(SResult& result, HANDLE token) noexcept
 
     const DWORD error = GetLastError();
     ReleaseToken();
-    m_Result = result = ResultAccessDenied;
+    m_Result = result = kResultAccessDenied;
     LogImpersonationError(L"Auto impersonation: Unable to impersonate user. Error: 0x%08x.", m_Result, error);
     return result;
 }
@@ -81,7 +80,7 @@ SResult SAutoImpersonate::Revert(SResult& result) noexcept
     if (IsRealToken(m_hToken) && m_Impersonating && !RevertToSelf())
     {
         const DWORD error = GetLastError();
-        m_Result = result = ResultAccessDenied;
+        m_Result = result = kResultAccessDenied;
         LogImpersonationError(L"Auto impersonation: Unable revert to self. Error: 0x%08x.", m_Result, error);
     }
     m_Impersonating = FALSE;
@@ -103,7 +102,7 @@ SResult GetShellUserToken(TOKEN_TYPE type, SHandle& token) noexcept
     const HWND shell = FindWindowW(L"Progman", L"Program Manager");
     DWORD processId = 0;
     if (shell == nullptr || GetWindowThreadProcessId(shell, &processId) == 0 || processId == 0)
-        return ResultNoShellToken;
+        return kResultInvalidArgument;
 
     const SHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
     if (!process)

@@ -28,7 +28,7 @@ SCriticalSection::SCriticalSection() noexcept : m_pCSection(new (std::nothrow) C
 SResult SCriticalSection::Wait(SResult& result, bool /*alertable*/, DWORD /*timeoutMs*/) noexcept
 {
     if (m_pCSection == nullptr)
-        return result = SyncResult::NoHandle;
+        return result = kResultNoHandle;
     EnterCriticalSection(m_pCSection.get());
     return result = 0;
 }
@@ -48,8 +48,8 @@ void SCriticalSection::Leave() noexcept
 SResult SCriticalSection::TryEnter(SResult& result) noexcept
 {
     if (m_pCSection == nullptr)
-        return result = SyncResult::NoHandle;
-    return result = TryEnterCriticalSection(m_pCSection.get()) ? SResult(0) : SyncResult::CallFailed;
+        return result = kResultNoHandle;
+    return result = TryEnterCriticalSection(m_pCSection.get()) ? SResult(0) : kResultCallFailed;
 }
 
 void SAutoCriticalSection::Attach(SCriticalSection* section) noexcept

@@ -2,7 +2,7 @@
 // through which the library takes every lock. SCriticalSection is thread-safe (that is its job);
 // an SAutoCriticalSection belongs to the thread that holds it.
 // Failure contract: a section whose memory could not be allocated holds nothing; Enter and
-// Leave then do nothing, Wait and TryEnter give 0xA0040902.
+// Leave then do nothing, Wait and TryEnter give kResultNoHandle.
 #pragma once
 
 #include "library/system/process/SSyncable.h"
@@ -17,7 +17,7 @@ class ICriticalSection : public SSyncable
 public:
     virtual void Enter() noexcept = 0;
     virtual void Leave() noexcept = 0;
-    // Never blocks: 0 when entered, 0xA0040910 when another thread holds the section.
+    // Never blocks: 0 when entered, kResultCallFailed when another thread holds the section.
     virtual SResult TryEnter(SResult& result) noexcept = 0;
 };
 

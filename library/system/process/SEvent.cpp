@@ -10,8 +10,8 @@ namespace
 SResult CallResult(HANDLE handle, BOOL (*call)(HANDLE)) noexcept
 {
     if (handle == nullptr)
-        return SyncResult::NoHandle;
-    return call(handle) ? SResult(0) : SyncResult::CallFailed;
+        return kResultNoHandle;
+    return call(handle) ? SResult(0) : kResultCallFailed;
 }
 
 } // namespace
@@ -47,7 +47,7 @@ SResult SEvent::Open(SResult& result, const SString& name, DWORD access, bool in
     m_Handle.Reset();
     m_Name = name;
     m_Handle.Reset(OpenEventW(access, inherit ? TRUE : FALSE, m_Name.c_str()));
-    return result = m_Handle ? SResult(0) : SyncResult::CreateFailed;
+    return result = m_Handle ? SResult(0) : kResultCreateFailed;
 }
 
 SResult SEvent::Create(SResult& result, const SString& name, bool uniqueName, bool unnamed, bool manualReset,
@@ -59,8 +59,8 @@ SResult SEvent::Create(SResult& result, const SString& name, bool uniqueName, bo
     m_Handle.Reset(CreateEventW(security, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE,
                                 m_Name.IsEmpty() ? nullptr : m_Name.c_str()));
     if (!m_Handle)
-        return result = SyncResult::CreateFailed;
-    return result = GetLastError() == ERROR_ALREADY_EXISTS ? SyncResult::AlreadyExists : SResult(0);
+        return result = kResultCreateFailed;
+    return result = GetLastError() == ERROR_ALREADY_EXISTS ? kResultObjectExisted : SResult(0);
 }
 
 } // namespace S

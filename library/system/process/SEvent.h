@@ -1,7 +1,7 @@
 // Kernel event objects. An SEvent is configured (created, opened) by one owner; Set, Reset,
 // Pulse and the waits may then be used from any thread.
-// Failure contract: a failed Create or Open leaves the object without a handle (0xA0040903);
-// operations without a handle give 0xA0040902; a failed system call gives 0xA0040910.
+// Failure contract: a failed Create or Open leaves the object without a handle (kResultCreateFailed);
+// operations without a handle give kResultNoHandle; a failed system call gives kResultCallFailed.
 #pragma once
 
 #include "library/system/process/SSyncable.h"

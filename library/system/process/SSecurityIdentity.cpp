@@ -1,5 +1,6 @@
 #include "library/system/process/SSecurityIdentity.h"
 
+#include "library/diagnostics/SWin32ErrorResult.h"
 #include "library/utility/SBuffer.h"
 
 namespace S
@@ -47,7 +48,7 @@ SResult GetTokenUserSidString(HANDLE token, SString& out)
         return HResultFromWin32(GetLastError());
     const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.GetData())->User.Sid;
     if (!IsValidSid(sid))
-        return HResultFromWin32(ERROR_INVALID_SID);
+        return kResultInvalidSid;
     out.Assign(FormatSid(sid));
     return 0;
 }

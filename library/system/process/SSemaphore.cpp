@@ -8,8 +8,8 @@ namespace S
 SResult SSemaphore::Release(SResult& result, LONG count, LONG* previous) noexcept
 {
     if (!m_Handle)
-        return result = SyncResult::NoHandle;
-    return result = ReleaseSemaphore(m_Handle.Get(), count, previous) ? SResult(0) : SyncResult::CallFailed;
+        return result = kResultNoHandle;
+    return result = ReleaseSemaphore(m_Handle.Get(), count, previous) ? SResult(0) : kResultCallFailed;
 }
 
 SResult SSemaphore::Open(SResult& result, const SString& name, DWORD access, bool inherit)
@@ -17,14 +17,14 @@ SResult SSemaphore::Open(SResult& result, const SString& name, DWORD access, boo
     m_Handle.Reset();
     m_Name = name;
     m_Handle.Reset(OpenSemaphoreW(access, inherit ? TRUE : FALSE, m_Name.c_str()));
-    return result = m_Handle ? SResult(0) : SyncResult::CreateFailed;
+    return result = m_Handle ? SResult(0) : kResultCreateFailed;
 }
 
 SResult SSemaphore::Create(SResult& result, const SString& name, bool uniqueName, bool unnamed,
                            int32_t initialCount, int32_t maximumCount, SECURITY_ATTRIBUTES* security)
 {
     if (initialCount < 0 || maximumCount < 1 || initialCount > maximumCount)
-        return result = SyncResult::InvalidCounts;
+        return result = kResultInvalidCounts;
     m_Handle.Reset();
     m_InitialCount = initialCount;
     m_MaximumCount = maximumCount;
@@ -33,8 +33,8 @@ SResult SSemaphore::Create(SResult& result, const SString& name, bool uniqueName
     m_Handle.Reset(
         CreateSemaphoreW(security, initialCount, maximumCount, m_Name.IsEmpty() ? nullptr : m_Name.c_str()));
     if (!m_Handle)
-        return result = SyncResult::CreateFailed;
-    return result = GetLastError() == ERROR_ALREADY_EXISTS ? SyncResult::AlreadyExists : SResult(0);
+        return result = kResultCreateFailed;
+    return result = GetLastError() == ERROR_ALREADY_EXISTS ? kResultObjectExisted : SResult(0);
 }
 
 SResult SSemaphore::Recreate(SResult& result)

@@ -1,8 +1,8 @@
 // Kernel semaphore objects. An SSemaphore is configured (created, opened) by one owner; Release
 // and the waits may then be used from any thread.
-// Failure contract: invalid counts give 0xA0040909 before any kernel object is made; a failed
-// Create or Open leaves the object without a handle (0xA0040903); operations without a handle
-// give 0xA0040902; a failed release gives 0xA0040910 and leaves *previous untouched.
+// Failure contract: invalid counts give kResultInvalidCounts before any kernel object is made; a failed
+// Create or Open leaves the object without a handle (kResultCreateFailed); operations without a handle
+// give kResultNoHandle; a failed release gives kResultCallFailed and leaves *previous untouched.
 #pragma once
 
 #include "library/system/process/SSyncable.h"

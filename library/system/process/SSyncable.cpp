@@ -14,22 +14,22 @@ SResult WaitResultFromStatus(DWORD status) noexcept
     case WAIT_OBJECT_0:
         return 0;
     case WAIT_ABANDONED:
-        return SyncResult::WaitAbandoned;
+        return kResultWaitAbandoned;
     case WAIT_IO_COMPLETION:
-        return SyncResult::WaitIoCompletion;
+        return kResultWaitIoCompletion;
     case WAIT_TIMEOUT:
-        return SyncResult::WaitTimeout;
+        return kResultWaitTimeout;
     case WAIT_FAILED:
-        return SyncResult::WaitFailed;
+        return kResultWaitFailed;
     default:
-        return SyncResult::CallFailed;
+        return kResultCallFailed;
     }
 }
 
 SResult WaitOnHandle(HANDLE handle, bool alertable, DWORD timeoutMs) noexcept
 {
     if (handle == nullptr)
-        return SyncResult::NoHandle;
+        return kResultNoHandle;
     return WaitResultFromStatus(WaitForSingleObjectEx(handle, timeoutMs, alertable ? TRUE : FALSE));
 }
 

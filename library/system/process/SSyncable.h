@@ -5,7 +5,7 @@
 // The unique-name serial is the one piece of shared state and is updated atomically.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/system/SHandle.h"
 
 #include <windows.h>
@@ -14,20 +14,6 @@
 
 namespace S
 {
-
-// Result codes of the family.
-namespace SyncResult
-{
-inline constexpr SResult NoHandle{0xA0040902u};
-inline constexpr SResult CreateFailed{0xA0040903u};
-inline constexpr SResult WaitFailed{0xA0040905u};
-inline constexpr SResult AlreadyExists{0xA0040908u};
-inline constexpr SResult InvalidCounts{0xA0040909u};
-inline constexpr SResult WaitAbandoned{0xA004090Cu};
-inline constexpr SResult WaitTimeout{0xA004090Du};
-inline constexpr SResult WaitIoCompletion{0xA004090Eu};
-inline constexpr SResult CallFailed{0xA0040910u};
-} // namespace SyncResult
 
 class ISyncableBase
 {
@@ -73,7 +59,7 @@ protected:
     SHandle m_Handle;
 };
 
-// WaitForSingleObjectEx on `handle`, its outcome mapped to the family's codes; 0xA0040902
+// WaitForSingleObjectEx on `handle`, its outcome mapped to the family's codes; kResultNoHandle
 // without a handle.
 SResult WaitOnHandle(HANDLE handle, bool alertable, DWORD timeoutMs) noexcept;
 

@@ -1,5 +1,6 @@
 #include "library/system/profile/ProfileSource.h"
 
+#include "library/diagnostics/SWin32ErrorResult.h"
 #include "library/system/SModule.h"
 
 #include <shlobj.h>
@@ -29,7 +30,7 @@ constinit SLazyFunction<decltype(&ExpandEnvironmentStringsForUserW)> g_ExpandFor
 SResult LastErrorResult() noexcept
 {
     const DWORD error = GetLastError();
-    return HResultFromWin32(error != 0 ? error : ERROR_GEN_FAILURE);
+    return error != 0 ? HResultFromWin32(error) : kResultGenFailure;
 }
 
 struct TaskMemoryFree
@@ -93,7 +94,7 @@ public:
         if (!answer)
             return LastErrorResult();
         // Wine answers a buffer that is too small with the size it needs and a cut text.
-        return static_cast<DWORD>(answer) > size ? HResultFromWin32(ERROR_INSUFFICIENT_BUFFER) : SResult(0);
+        return static_cast<DWORD>(answer) > size ? kResultInsufficientBuffer : SResult(0);
     }
 
     SResult ExpandForProcess(const wchar_t* source, wchar_t* buffer, DWORD size, DWORD& needed) override

@@ -2,7 +2,7 @@
 // interface: the live source makes each call (its module is loaded when the call first runs, never
 // at the agent's load), and tests put a recorded source in its place.
 // Failure contract: each call gives 0, the shell's own answer (an HRESULT, S_FALSE included), or
-// the HRESULT of the Win32 error; a function that cannot be found gives 0x8007007F.
+// the HRESULT of the Win32 error; a function that cannot be found gives kResultFunctionMissing.
 // Thread-safety: the live source keeps no state beyond its found functions; the source in use is
 // one process-wide pointer, replaced by tests only.
 #pragma once
@@ -30,7 +30,7 @@ public:
     // GetUserProfileDirectoryW into a path of 260 characters; empty on failure.
     virtual SResult UserProfileDirectory(HANDLE token, SString& path) = 0;
     // ExpandEnvironmentStringsForUserW into `buffer` of `size` characters; a buffer too small gives
-    // 0x8007007A.
+    // kResultInsufficientBuffer.
     virtual SResult ExpandForUser(HANDLE token, const wchar_t* source, wchar_t* buffer, DWORD size) = 0;
     // ExpandEnvironmentStringsW: `needed` gets the characters the whole text needs, which may
     // exceed `size`.

@@ -85,9 +85,9 @@ SResult TranslateShellResult(HRESULT result) noexcept
     case 0:
         return 0;
     case 1:
-    case 0x80004005u:
+    case kResultFail.Unsigned():
         return kResultShellNoPath;
-    case 0x80070057u:
+    case kResultInvalidArgument.Unsigned():
         return kResultShellBadArgument;
     default:
         return kResultShellFailed;

@@ -8,7 +8,7 @@
 // Thread-safety: any thread may call.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/utility/SString.h"
 
 #include <windows.h>
@@ -17,12 +17,6 @@
 
 namespace S
 {
-
-inline constexpr uint32_t kResultFolderUnresolved = 0xA0040408u;  // no resolution, or template not expandable
-inline constexpr uint32_t kResultShellFailed = 0xA0040500u;       // any other shell failure
-inline constexpr uint32_t kResultShellNoPath = 0xA0040501u;       // S_FALSE or E_FAIL
-inline constexpr uint32_t kResultShellBadArgument = 0xA0040502u;  // E_INVALIDARG, or a template names a file
-inline constexpr uint32_t kResultProfileUnreadable = 0xA0040201u; // the profile directory could not be read
 
 // The library's code for a shell call's result: 0 stays 0.
 SResult TranslateShellResult(HRESULT result) noexcept;

@@ -28,7 +28,7 @@ void ExpandForToken(IProfileSource& source, const SString& text, SBufferT<wchar_
         if (answer.Succeeded())
             return;
         SResult resized;
-        if (answer != HResultFromWin32(ERROR_INSUFFICIENT_BUFFER) || buffer.GetCount() > 0x7FFFFFFFu / 2 ||
+        if (answer != kResultInsufficientBuffer || buffer.GetCount() > 0x7FFFFFFFu / 2 ||
             buffer.Resize(resized, buffer.GetCount() * 2, false).Failed())
             return Release(buffer);
     }

@@ -1,7 +1,7 @@
 #include "library/system/registry/SRegKey.h"
 
+#include "library/diagnostics/SWin32ErrorResult.h"
 #include "library/system/process/SSecurityIdentity.h"
-#include "library/system/registry/ResultFromWin32Error.h"
 #include "library/utility/SBuffer.h"
 
 #include <utility>
@@ -12,14 +12,14 @@ namespace
 {
 
 // Registry reads tell a missing value and a refused access apart before the general table.
-SResult TranslateRegistryError(LSTATUS error, uint32_t notFound)
+SResult TranslateRegistryError(LSTATUS error, SResult notFound)
 {
     if (error == ERROR_FILE_NOT_FOUND)
         return notFound;
     if (error == ERROR_ACCESS_DENIED)
-        return HResultFromWin32(ERROR_ACCESS_DENIED);
+        return kResultAccessDenied;
     const SResult translated = ResultFromWin32Error(static_cast<uint32_t>(error));
-    return translated == SResult(kResultNoTranslation) ? SResult(kResultRegistryFailed) : translated;
+    return translated == kResultGeneralFailure ? kResultRegistryFailed : translated;
 }
 
 bool IsTokenGiven(HANDLE token)
@@ -181,7 +181,7 @@ SResult OpenRegistrySubKey(const SRegKeyLocation& parent, const SString& subPath
     out.SetLocation(SRegKeyLocation(parentKey.GetHandle(), subPath));
     const SResult opened = create ? out.Create(access) : out.Open(access);
     parentKey.Close();
-    return opened.Failed() ? SResult(kResultRegistrySubKeyNotOpened) : SResult(0);
+    return opened.Failed() ? kResultRegistrySubKeyNotOpened : SResult(0);
 }
 
 SResult ReadRegistryDword(bool create, const SRegKeyLocation& parent, const SString& subPath,

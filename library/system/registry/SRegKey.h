@@ -4,7 +4,7 @@
 // Thread-safety: an SRegKey belongs to one thread at a time; SRegKeyLocation is a plain value.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
@@ -14,13 +14,6 @@
 
 namespace S
 {
-
-inline constexpr uint32_t kResultRegistryFailed = 0xA0040480u;
-inline constexpr uint32_t kResultRegistryKeyNotFound = 0xA0040481u;
-inline constexpr uint32_t kResultRegistryValueNotFound = 0xA0040482u;
-inline constexpr uint32_t kResultRegistryParentNotOpened = 0xA0040827u;
-inline constexpr uint32_t kResultRegistrySubKeyNotOpened = 0xA0040828u;
-inline constexpr uint32_t kResultRegistryDwordNotRead = 0xA0040829u;
 
 inline constexpr REGSAM kRegistryReadWriteCreate = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY; // 0x2001F
 

@@ -64,7 +64,7 @@ SResult SService::Fail(SResult& result, DWORD error, const wchar_t* function) co
 SResult SService::ChangeConfig(SResult& result, const SServiceConfig& config, const wchar_t* password)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     const std::wstring dependencies = MultiString(config.dependencies);
     DWORD tagId = config.tagId;
     if (!ChangeServiceConfigW(m_Handle.Get(), config.serviceType, config.startType, config.errorControl,
@@ -80,7 +80,7 @@ SResult SService::QueryConfig(SResult& result, SBufferT<unsigned char>& buffer, 
 {
     needed = 0;
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     if (!QueryServiceConfigW(m_Handle.Get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.GetData()),
                              buffer.GetCount(), &needed))
         return Fail(result, GetLastError(), L"SService::QueryConfig");
@@ -91,7 +91,7 @@ SResult SService::ReadConfig(SResult& result, SServiceConfig& out)
 {
     SBufferT<unsigned char> buffer;
     DWORD needed = 0;
-    while (QueryConfig(result, buffer, needed) == ServiceResult::BufferTooSmall && needed > buffer.GetCount())
+    while (QueryConfig(result, buffer, needed) == kResultServiceBufferTooSmall && needed > buffer.GetCount())
     {
         if (const SResult resized = ResizeBytes(buffer, needed); resized.Failed())
             return result = resized;
@@ -114,7 +114,7 @@ SResult SService::ReadConfig(SResult& result, SServiceConfig& out)
 SResult SService::QueryStatus(SResult& result, SServiceStatus& status)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     SERVICE_STATUS_PROCESS raw{};
     DWORD needed = 0;
     if (!QueryServiceStatusEx(m_Handle.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&raw),
@@ -122,7 +122,7 @@ SResult SService::QueryStatus(SResult& result, SServiceStatus& status)
     {
         const DWORD error = GetLastError();
         if (error == ERROR_INSUFFICIENT_BUFFER)
-            return result = ServiceResult::StatusBufferRefused;
+            return result = kResultInternalError;
         return Fail(result, error, L"SService::QueryStatus");
     }
     status = ServiceStatusFromWin32(raw);
@@ -133,7 +133,7 @@ SResult SService::EnumDependents(SResult& result, DWORD states, SListT<SServiceE
 {
     out.Clear();
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     const auto enumerate = GetServiceCalls().enumDependents;
     SBufferT<unsigned char> buffer;
     DWORD needed = 0;
@@ -157,7 +157,7 @@ SResult SService::EnumDependents(SResult& result, DWORD states, SListT<SServiceE
 SResult SService::Control(SResult& result, int32_t control, SServiceStatus& status)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     SERVICE_STATUS raw{};
     if (GetServiceCalls().control(m_Handle.Get(), Win32ServiceControl(control), &raw))
     {
@@ -174,7 +174,7 @@ SResult SService::Control(SResult& result, int32_t control, SServiceStatus& stat
 SResult SService::Start(SResult& result, DWORD argc, const wchar_t** argv)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     if (!StartServiceW(m_Handle.Get(), argc, argv))
         return Fail(result, GetLastError(), L"SService::Start");
     return result = 0;
@@ -200,9 +200,9 @@ SResult SService::StopWithDependents(SResult& result, SServiceStatus& status, SL
     if (stopped != nullptr)
         stopped->Clear();
     Control(result, ServiceControlCode::Stop, status);
-    if (result == ServiceResult::NotActive)
+    if (result == kResultServiceNotActive)
         return result = 0;
-    while (result == ServiceResult::CannotAcceptControl)
+    while (result == kResultServiceCannotAccept)
     {
         const SServiceState state = status.currentState;
         if (state == SServiceState::StopPending || state == SServiceState::Stopped)
@@ -212,13 +212,13 @@ SResult SService::StopWithDependents(SResult& result, SServiceStatus& status, SL
         ServiceWaitClock().SleepMs(1000);
         Control(result, ServiceControlCode::Stop, status);
     }
-    if (stopped == nullptr || result != ServiceResult::DependentServices)
+    if (stopped == nullptr || result != kResultServiceDependents)
         return result;
 
     SListT<SServiceEntry> dependents;
     SResult enumerated;
     if (EnumDependents(enumerated, SERVICE_ACTIVE, dependents).Failed())
-        return result = ServiceResult::DependentServices;
+        return result = kResultServiceDependents;
     for (const SServiceEntry& dependent : dependents.GetItems())
     {
         SResult dependentResult;
@@ -228,7 +228,7 @@ SResult SService::StopWithDependents(SResult& result, SServiceStatus& status, SL
         {
             const SLogContext context{L"Service", SLogLevel::Error, SLogType::None};
             Log(context, &dependentResult, L"Failed to stop dependent service %s.", dependent.name.c_str());
-            return result = ServiceResult::DependentServices;
+            return result = kResultServiceDependents;
         }
         if (before == SServiceState::Running || before == SServiceState::StartPending)
             stopped->PushBack({dependent.name, dependent.displayName, dependent.status});
@@ -239,7 +239,7 @@ SResult SService::StopWithDependents(SResult& result, SServiceStatus& status, SL
 SResult SService::Delete(SResult& result)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     if (!DeleteService(m_Handle.Get()))
         return Fail(result, GetLastError(), L"SService::Delete");
     return result = 0;
@@ -271,7 +271,7 @@ SResult SService::QueryConfig2(SResult& result, DWORD level, SBufferT<unsigned c
                                const wchar_t* function)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     DWORD needed = 0;
     while (!QueryServiceConfig2W(m_Handle.Get(), level, buffer.GetData(), buffer.GetCount(), &needed))
     {
@@ -287,7 +287,7 @@ SResult SService::QueryConfig2(SResult& result, DWORD level, SBufferT<unsigned c
 SResult SService::ChangeConfig2(SResult& result, DWORD level, void* info, const wchar_t* function)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     if (!ChangeServiceConfig2W(m_Handle.Get(), level, info))
         return Fail(result, GetLastError(), function);
     return result = 0;

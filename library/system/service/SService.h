@@ -3,7 +3,7 @@
 // Failure contract: every fallible operation writes its SResult to `result` and returns it; a
 // status output holds the translated status after success and after the control errors 1052,
 // 1061 and 1062, and type 0xFFFFFFFF with zeros after other control failures; other outputs are
-// left empty or unchanged on failure. Without a handle every operation gives 0xA0040783.
+// left empty or unchanged on failure. Without a handle every operation gives kResultServiceNotOpen.
 // Thread-safety: one thread at a time per object.
 #pragma once
 
@@ -26,8 +26,8 @@ public:
     virtual SResult ChangeConfig(SResult& result, const SServiceConfig& config, const wchar_t* password);
     // The whole configuration, growing the buffer as told.
     virtual SResult ReadConfig(SResult& result, SServiceConfig& out);
-    // One configuration read into `buffer` (a QUERY_SERVICE_CONFIGW): 0xA0040786 with `needed`
-    // bytes when it is too small.
+    // One configuration read into `buffer` (a QUERY_SERVICE_CONFIGW): kResultServiceBufferTooSmall with
+    // `needed` bytes when it is too small.
     virtual SResult QueryConfig(SResult& result, SBufferT<unsigned char>& buffer, DWORD& needed);
     virtual SResult QueryStatus(SResult& result, SServiceStatus& status);
     // The dependents in the given SERVICE_ACTIVE/SERVICE_INACTIVE states.

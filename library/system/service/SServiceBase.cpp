@@ -24,7 +24,7 @@ void SServiceBase::SetName(const SString& name)
 
 SResult SServiceBase::Wait(SResult& result, bool, DWORD) noexcept
 {
-    result = m_Handle ? SyncResult::CallFailed : SyncResult::NoHandle;
+    result = m_Handle ? kResultCallFailed : kResultNoHandle;
     return result;
 }
 

@@ -50,7 +50,7 @@ public:
     virtual void SetName(const SString& name);
 
     // The SC_HANDLE in the family's handle slot (null when not open). It is not a kernel object:
-    // Wait gives 0xA0040902 without a handle and 0xA0040910 with one, and calls nothing.
+    // Wait gives kResultNoHandle without a handle and kResultCallFailed with one, and calls nothing.
     HANDLE GetHandle() const noexcept override { return static_cast<HANDLE>(m_Handle.Get()); }
     SResult Wait(SResult& result, bool alertable, DWORD timeoutMs) noexcept override;
 

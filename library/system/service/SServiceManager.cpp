@@ -66,10 +66,10 @@ SResult SServiceManager::CreateService(SResult& result, std::unique_ptr<SService
                                        const SServiceConfig& config, int32_t access, const wchar_t* password)
 {
     if (out == nullptr)
-        return result = ServiceResult::InvalidArgument;
+        return result = kResultServiceInvalidArgument;
     out->reset();
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     std::wstring dependencies;
     for (const SString& dependency : config.dependencies)
     {
@@ -97,10 +97,10 @@ SResult SServiceManager::OpenService(SResult& result, std::unique_ptr<SService>*
                                      int32_t access)
 {
     if (out == nullptr)
-        return result = ServiceResult::InvalidArgument;
+        return result = kResultServiceInvalidArgument;
     out->reset();
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     const SC_HANDLE handle = ::OpenServiceW(m_Handle.Get(), name.c_str(), ServiceAccessMask(access));
     if (handle == nullptr)
     {
@@ -117,7 +117,7 @@ SResult SServiceManager::EnumServices(SResult& result, DWORD serviceType, DWORD 
     needed = 0;
     count = 0;
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     if (!EnumServicesStatusExW(m_Handle.Get(), SC_ENUM_PROCESS_INFO, serviceType, states, buffer.GetData(),
                                buffer.GetCount(), &needed, &count, nullptr, nullptr))
         return Fail(result, GetLastError(), L"SServiceManager::EnumServices");
@@ -131,8 +131,7 @@ SResult SServiceManager::EnumAllServices(SResult& result, DWORD serviceType, DWO
     SBufferT<unsigned char> buffer;
     DWORD needed = 0;
     DWORD count = 0;
-    while (EnumServices(result, serviceType, states, buffer, needed, count) ==
-               ServiceResult::BufferTooSmall &&
+    while (EnumServices(result, serviceType, states, buffer, needed, count) == kResultServiceBufferTooSmall &&
            needed > buffer.GetCount())
     {
         SResult resized;
@@ -151,7 +150,7 @@ SResult SServiceManager::EnumAllServices(SResult& result, DWORD serviceType, DWO
 SResult SServiceManager::GetServiceDisplayName(SResult& result, const SString& name, SString& displayName)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     const SC_HANDLE manager = m_Handle.Get();
     return LookUpName(
         result,
@@ -163,7 +162,7 @@ SResult SServiceManager::GetServiceDisplayName(SResult& result, const SString& n
 SResult SServiceManager::GetServiceKeyName(SResult& result, const SString& displayName, SString& name)
 {
     if (!m_Handle)
-        return result = ServiceResult::NotOpen;
+        return result = kResultServiceNotOpen;
     const SC_HANDLE manager = m_Handle.Get();
     return LookUpName(
         result,

@@ -1,7 +1,7 @@
 // A connection to the service control manager, and the services it creates and opens.
 // Failure contract: every operation writes its SResult to `result` and returns it; on failure an
 // output service stays empty, lists are left empty and texts unchanged. Without a connection
-// every operation but Init gives 0xA0040783.
+// every operation but Init gives kResultServiceNotOpen.
 // Thread-safety: one thread at a time per object.
 #pragma once
 
@@ -35,13 +35,13 @@ public:
     // with the mapped ServiceAccess code.
     virtual SResult CreateService(SResult& result, std::unique_ptr<SService>* out, const SString& name,
                                   const SServiceConfig& config, int32_t access, const wchar_t* password);
-    // A null `out` gives 0xA0040787.
+    // A null `out` gives kResultServiceInvalidArgument.
     virtual SResult OpenService(SResult& result, std::unique_ptr<SService>* out, const SString& name,
                                 int32_t access);
     // Every service of the given SERVICE_* types and states, growing the buffer as told.
     virtual SResult EnumAllServices(SResult& result, DWORD serviceType, DWORD states,
                                     SListT<SServiceEntry>& out);
-    // One enumeration into `buffer` (ENUM_SERVICE_STATUS_PROCESSW records): 0xA0040786 with
+    // One enumeration into `buffer` (ENUM_SERVICE_STATUS_PROCESSW records): kResultServiceBufferTooSmall with
     // `needed` bytes when it is too small.
     virtual SResult EnumServices(SResult& result, DWORD serviceType, DWORD states,
                                  SBufferT<unsigned char>& buffer, DWORD& needed, DWORD& count);

@@ -70,14 +70,14 @@ SResult StopOpenService(SResult& result, SService& service, const wchar_t* name,
             return result = 0;
         }
         const int lastState = static_cast<int>(status.currentState);
-        if (waited == ServiceResult::TimedOut)
+        if (waited == kResultServiceTimedOut)
             LogService(SLogLevel::Warning, &waited, L"Service '%s' timed out while stopping. Last state: %d.",
                        name, lastState);
         else
             LogService(SLogLevel::Debug, &waited,
                        L"Service \"%s\" was stopped but its status could not be verified. Last state: %d.",
                        name, lastState);
-        if (waited != ServiceResult::UnexpectedState || retries >= StopRetryLimit)
+        if (waited != kResultServiceUnexpectedState || retries >= StopRetryLimit)
             return result = restart ? waited : SResult(0);
         ++retries;
         LogService(SLogLevel::Debug, nullptr, L"Retry to stop service \"%s\".", name);
@@ -92,7 +92,7 @@ SResult StopOpenService(SResult& result, SService& service, const wchar_t* name,
 
 SResult StartOpenService(SResult& result, SService& service, const wchar_t* name, bool wait)
 {
-    if (service.Start(result, 0, nullptr) == ServiceResult::AlreadyRunning)
+    if (service.Start(result, 0, nullptr) == kResultServiceAlreadyRunning)
         return result = 0;
     if (result.Failed())
     {
@@ -110,7 +110,7 @@ SResult StartOpenService(SResult& result, SService& service, const wchar_t* name
     const int lastState = static_cast<int>(status.currentState);
     if (waited.Succeeded())
         LogService(SLogLevel::Debug, nullptr, L"Successfully started service '%s'.", name);
-    else if (waited == ServiceResult::TimedOut)
+    else if (waited == kResultServiceTimedOut)
         LogService(SLogLevel::Warning, &waited, L"Service '%s' timed out while starting. Last state: %d.",
                    name, lastState);
     else
@@ -159,9 +159,9 @@ SResult WaitForServiceState(SService& service, SServiceState pending, SServiceSt
         if (current.currentState == target)
             return 0;
         if (current.currentState != pending)
-            return ServiceResult::UnexpectedState;
+            return kResultServiceUnexpectedState;
         if (clock.NowMs() - start > ServiceWaitLimitMs)
-            return ServiceResult::TimedOut;
+            return kResultServiceTimedOut;
         clock.SleepMs(ServiceWaitPollInterval(current.waitHint));
         if (service.QueryStatus(result, current).Failed())
             return result;

@@ -41,8 +41,8 @@ inline constexpr uint64_t ServiceWaitLimitMs = 20000;
 // The pause between two status reads: a tenth of the wait hint, within 1,000 to 5,000 ms.
 DWORD ServiceWaitPollInterval(uint32_t waitHint) noexcept;
 
-// 0 once the service is in `target`; 0xA0040782 when it leaves `pending` for another state;
-// 0xA0040797 after 20 s in `pending`; a status read's failure as it comes.
+// 0 once the service is in `target`; kResultServiceUnexpectedState when it leaves `pending` for another
+// state; kResultServiceTimedOut after 20 s in `pending`; a status read's failure as it comes.
 SResult WaitForServiceState(SService& service, SServiceState pending, SServiceState target,
                             SServiceStatus& status);
 

@@ -6,20 +6,12 @@
 // it; an out-parameter for an element is left untouched on failure.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/utility/collection/IIterator.h"
 #include "library/utility/SSmartPtr.h"
 
 namespace S
 {
-
-namespace CollectionResult
-{
-inline constexpr SResult InsertFailed{0xA0040A40u};
-inline constexpr SResult IndexOutOfRange{0xA0040A42u};
-inline constexpr SResult NotFound{0xA0040A43u};
-inline constexpr SResult KeyExists{0x800700B7u};
-} // namespace CollectionResult
 
 template <typename K, typename V> class ICollectionT
 {

@@ -16,27 +16,27 @@ public:
     using Base::Insert;
     using typename Base::IteratorPtr;
 
-    // Position `index` (the count appends): 0, 0xA0040A42 past the count, 0xA0040A40 when the
-    // insertion itself failed.
+    // Position `index` (the count appends): 0, kResultIndexOutOfRange past the count, kResultInsertFailed
+    // when the insertion itself failed.
     SResult Insert(SResult& result, const unsigned int& index, const V& value) override
     {
         IteratorPtr it;
         // Appending needs no walk: stepping `count` times from the first element ends there too.
         const bool append = index != 0 && index == this->GetCount();
         if (!(append ? this->CreateEndIterator(it) : this->CreateIterator(it)))
-            return result = CollectionResult::InsertFailed;
+            return result = kResultInsertFailed;
         if (!append && index != 0 && it->Next(index) != index)
-            return result = CollectionResult::IndexOutOfRange;
-        return result = it->InsertBefore(value) ? SResult(0) : CollectionResult::InsertFailed;
+            return result = kResultIndexOutOfRange;
+        return result = it->InsertBefore(value) ? SResult(0) : kResultInsertFailed;
     }
 
     SResult GetAt(SResult& result, const unsigned int& index, V* out) const override
     {
         if (index >= this->GetCount())
-            return result = CollectionResult::IndexOutOfRange;
+            return result = kResultIndexOutOfRange;
         IteratorPtr mit;
         if (!this->CreateIterator(mit))
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         for (unsigned int step = 0; step < index; ++step)
         {
             if (mit->Next(1) != 1)
@@ -47,7 +47,7 @@ public:
             }
         }
         if (mit->IsAtEnd())
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         if (out != nullptr)
             *out = *mit->GetValue();
         return result = 0;

@@ -94,7 +94,7 @@ public:
         result = 0;
         IteratorPtr oit;
         if (!other.CreateIterator(oit))
-            return result = CollectionResult::InsertFailed;
+            return result = kResultInsertFailed;
         while (!oit->IsAtEnd())
         {
             SResult one;
@@ -116,7 +116,7 @@ public:
         }
         IteratorPtr oit;
         if (!other.CreateIterator(oit))
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         while (!oit->IsAtEnd())
         {
             IteratorPtr mit;
@@ -139,7 +139,7 @@ public:
         this->Clear();
         IteratorPtr oit;
         if (!other.CreateIterator(oit))
-            return result = CollectionResult::InsertFailed;
+            return result = kResultInsertFailed;
         while (!oit->IsAtEnd())
         {
             const V& source = *oit->GetValue();
@@ -175,23 +175,23 @@ public:
     {
         IteratorPtr it;
         if (!this->FindValue(it, existing) || it->IsAtEnd())
-            return result = CollectionResult::NotFound;
-        return result = it->InsertBefore(value) ? SResult(0) : CollectionResult::InsertFailed;
+            return result = kResultElementNotFound;
+        return result = it->InsertBefore(value) ? SResult(0) : kResultInsertFailed;
     }
 
     SResult InsertAfter(SResult& result, const V& existing, const V& value) override
     {
         IteratorPtr it;
         if (!this->FindValue(it, existing) || it->IsAtEnd())
-            return result = CollectionResult::NotFound;
-        return result = it->InsertAfter(value) ? SResult(0) : CollectionResult::InsertFailed;
+            return result = kResultElementNotFound;
+        return result = it->InsertAfter(value) ? SResult(0) : kResultInsertFailed;
     }
 
     SResult Remove(SResult& result, const V& value, V* removed) override
     {
         IteratorPtr it;
         if (!this->FindValue(it, value) || it->IsAtEnd())
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         V copy = *it->GetValue();
         it->Remove();
         if (removed != nullptr)

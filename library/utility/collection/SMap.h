@@ -201,16 +201,16 @@ public:
     unsigned int GetCount() const override { return static_cast<unsigned int>(m_Items.size()); }
     void Clear() override { m_Items.clear(); }
 
-    // 0 when added; 0x800700B7 when the key is already there (the stored value stays).
+    // 0 when added; kResultAlreadyExists when the key is already there (the stored value stays).
     SResult Insert(SResult& result, const K& key, const V& value) override
     {
         try
         {
-            return result = m_Items.try_emplace(key, value).second ? SResult(0) : CollectionResult::KeyExists;
+            return result = m_Items.try_emplace(key, value).second ? SResult(0) : kResultAlreadyExists;
         }
         catch (const std::bad_alloc&)
         {
-            return result = CollectionResult::InsertFailed;
+            return result = kResultInsertFailed;
         }
     }
 
@@ -218,7 +218,7 @@ public:
     {
         const auto found = m_Items.find(key);
         if (found == m_Items.end())
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         if (out != nullptr)
             *out = found->second;
         return result = 0;
@@ -229,7 +229,7 @@ public:
     {
         const auto found = m_Items.find(key);
         if (found == m_Items.end())
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         if (out != nullptr)
             *out = &found->second;
         return result = 0;
@@ -238,7 +238,7 @@ public:
     {
         const auto found = m_Items.find(key);
         if (found == m_Items.end())
-            return result = CollectionResult::NotFound;
+            return result = kResultElementNotFound;
         if (out != nullptr)
             *out = &found->second;
         return result = 0;

@@ -73,7 +73,7 @@ void LogWithoutSinks()
 {
     const auto* unreadable = reinterpret_cast<const wchar_t*>(16);
     const S::SLogContext context{L"ChildTest", S::SLogLevel::Error, S::SLogType::Default};
-    const S::SResult result(0x80070005u);
+    const S::SResult result(S::kResultAccessDenied);
     S::Log(context, L"no logger %s", unreadable);
     S::Log(context, &result, L"no logger %s", unreadable);
     S::LogRecord(L"no record sink %s", unreadable);
@@ -129,5 +129,5 @@ int wmain(int argc, wchar_t** argv)
                     std::this_thread::yield();
                 Crash("concurrent", n, false);
             });
-    return static_cast<int>(0x80004005u);
+    return static_cast<int>(S::kResultFail.Unsigned());
 }

@@ -23,7 +23,7 @@ struct DeniedFile : SFile
                     bool directory, SResult& result) noexcept override
     {
         if (++calls <= denials)
-            return result = SResult(0x80070005u);
+            return result = kResultAccessDenied;
         return SFile::OpenRaw(access, share, disposition, flags, security, directory, result);
     }
     const int denials;
@@ -56,15 +56,15 @@ TEST_F(SFileTest, DispositionsOnRealFiles)
     const std::wstring path = PathOf(L"a.txt");
     // The mode, the file's text before (null: missing), the result, the text after. Reparse point and
     // create-always contradict each other.
-    const std::tuple<uint32_t, const char*, uint32_t, const char*> steps[] = {
-        {SFileMode::ReadOnly, nullptr, 0x80070002u, "<missing>"},
-        {SFileMode::Truncate, nullptr, 0x80070002u, "<missing>"},
+    const std::tuple<uint32_t, const char*, SResult, const char*> steps[] = {
+        {SFileMode::ReadOnly, nullptr, kResultFileNotFound, "<missing>"},
+        {SFileMode::Truncate, nullptr, kResultFileNotFound, "<missing>"},
         {SFileMode::CreateNew, nullptr, 0, ""},
-        {SFileMode::CreateNew, "content", 0x80070005u, "content"}, // error 80 reads as access denied
+        {SFileMode::CreateNew, "content", kResultAccessDenied, "content"}, // error 80 reads as access denied
         {SFileMode::OpenAlways, "content", 0, "content"},
         {SFileMode::Truncate, "content", 0, ""},
         {SFileMode::CreateAlways, "content", 0, ""},
-        {SFileMode::CreateAlways | SFileMode::OpenReparsePoint, nullptr, 0xA004040Au, "<missing>"},
+        {SFileMode::CreateAlways | SFileMode::OpenReparsePoint, nullptr, kResultFileNotAllowed, "<missing>"},
     };
     for (const auto& [mode, before, expected, after] : steps)
     {
@@ -72,7 +72,7 @@ TEST_F(SFileTest, DispositionsOnRealFiles)
         if (before != nullptr)
             WriteText(path, before);
         SFile file{SPath(path.c_str())};
-        EXPECT_EQ(file.Open(mode, nullptr, false, m_Result), SResult(expected)) << std::hex << mode;
+        EXPECT_EQ(file.Open(mode, nullptr, false, m_Result), expected) << std::hex << mode;
         EXPECT_EQ(file.IsOpen(), expected == 0);
         EXPECT_EQ(ReadText(path), after) << std::hex << mode;
     }
@@ -85,10 +85,10 @@ TEST_F(SFileTest, ReadOnlyModeAndShareModes)
     SFile reader{SPath(path.c_str())}, other{SPath(path.c_str())};
     ASSERT_EQ(reader.Open(SFileMode::ReadOnly, nullptr, false, m_Result).Code(), 0);
     DWORD written = 7;
-    EXPECT_EQ(reader.Write("x", 1, 0, &written, m_Result), SResult(0x80070005u));
+    EXPECT_EQ(reader.Write("x", 1, 0, &written, m_Result), kResultAccessDenied);
     EXPECT_EQ(written, 0u);
     // The reader shares reading only: a writer is refused, another reader is not.
-    EXPECT_EQ(other.Open(0, nullptr, false, m_Result), SResult(0x80070020u));
+    EXPECT_EQ(other.Open(0, nullptr, false, m_Result), kResultSharingViolation);
     EXPECT_EQ(other.Open(SFileMode::ReadOnly, nullptr, false, m_Result).Code(), 0);
     reader.Close();
     other.Close();
@@ -105,16 +105,16 @@ TEST_F(SFileTest, ReadOnlyAttributeIsClearedForWritersAndRestoredOnFailure)
     constexpr DWORD RO = FILE_ATTRIBUTE_READONLY, H = FILE_ATTRIBUTE_HIDDEN;
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), RO | H));
     // Path, mode, denials, result, raw opens, watched attributes after.
-    const std::tuple<std::wstring, uint32_t, int, uint32_t, int, DWORD> cases[] = {
-        {path, SFileMode::ReadOnly, 9, 0x80070005u, 1, RO | H}, // readers are never retried
-        {path, 0, 9, 0x80070005u, 2, RO | H},
-        {normal, 0, 9, 0x80070005u, 2, 0}, // retried once all the same
+    const std::tuple<std::wstring, uint32_t, int, SResult, int, DWORD> cases[] = {
+        {path, SFileMode::ReadOnly, 9, kResultAccessDenied, 1, RO | H}, // readers are never retried
+        {path, 0, 9, kResultAccessDenied, 2, RO | H},
+        {normal, 0, 9, kResultAccessDenied, 2, 0}, // retried once all the same
         {path, 0, 1, 0, 2, H},
     };
     for (const auto& [file, mode, denials, expected, calls, after] : cases)
     {
         DeniedFile opened(file, denials);
-        EXPECT_EQ(opened.Open(mode, nullptr, false, m_Result), SResult(expected));
+        EXPECT_EQ(opened.Open(mode, nullptr, false, m_Result), expected);
         EXPECT_EQ(opened.calls, calls);
         EXPECT_EQ(GetFileAttributesW(file.c_str()) & (RO | H), after);
     }
@@ -131,7 +131,7 @@ TEST_F(SFileTest, ReadWriteAndSizeOnShortAndLongPaths)
     bool isDirectory = false;
     EXPECT_TRUE(FileExists(SPath(folder.c_str()), &isDirectory) && isDirectory);
     uint64_t size = 77;
-    EXPECT_EQ(SFile{SPath(PathOf(L"none").c_str())}.GetSize(size, m_Result), SResult(0x80070002u));
+    EXPECT_EQ(SFile{SPath(PathOf(L"none").c_str())}.GetSize(size, m_Result), kResultFileNotFound);
     EXPECT_EQ(size, 0u);
     const std::wstring longPath = folder + L"\\async.bin";
     for (const auto& [path, extra] : {std::pair{PathOf(L"sync.bin"), 0u}, {longPath, SFileMode::Overlapped}})
@@ -139,7 +139,7 @@ TEST_F(SFileTest, ReadWriteAndSizeOnShortAndLongPaths)
         SCOPED_TRACE(extra);
         SFile file{SPath(path.c_str())};
         DWORD done = 99;
-        EXPECT_EQ(file.Write("x", 1, 0, &done, m_Result), SResult(0xA004040Au)); // closed
+        EXPECT_EQ(file.Write("x", 1, 0, &done, m_Result), kResultFileNotAllowed); // closed
         ASSERT_EQ(file.Open(SFileMode::CreateNew | extra, nullptr, false, m_Result).Code(), 0);
         EXPECT_EQ(file.IsOverlapped(), extra != 0);
         EXPECT_EQ(file.Write("0123456789", 10, 0, &done, m_Result).Code(), 0);
@@ -147,7 +147,7 @@ TEST_F(SFileTest, ReadWriteAndSizeOnShortAndLongPaths)
         done = 7;
         EXPECT_EQ(file.Write("", 0, 3, &done, m_Result).Code(), 0);
         EXPECT_EQ(done, 0u);
-        EXPECT_EQ(file.Write("x", 1, 0x8000000000000000ull, &done, m_Result), SResult(0xA0040403u));
+        EXPECT_EQ(file.Write("x", 1, 0x8000000000000000ull, &done, m_Result), kResultBadPosition);
         // A short read is success; at and past the end nothing is read.
         for (const auto& [offset, text] :
              {std::pair{0ull, "0123AB6789"}, {8ull, "89"}, {10ull, ""}, {5000ull, ""}})
@@ -212,6 +212,6 @@ TEST_F(SFileTest, RemoveFilesFoldersAndMissingPaths)
     WriteText(full + L"\\inside.txt", "i");
     SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_HIDDEN);
     const DWORD before = GetFileAttributesW(full.c_str());
-    EXPECT_EQ(RemoveFile(SPath(full.c_str()), -1, false), SResult(0xA0040401u));
+    EXPECT_EQ(RemoveFile(SPath(full.c_str()), -1, false), kResultDirectoryNotRemovable);
     EXPECT_EQ(GetFileAttributesW(full.c_str()), before);
 }

@@ -61,7 +61,7 @@ TEST(ChildProcess, FailuresEscapingThreadsAndJobsAreReportedAndTheWorkerGoesOn)
     const auto [run, reports, dumps] = RunInOwnFolder(L"crashes");
     ASSERT_EQ(run.exitCode, 0u) << run.output;
 
-    // Threads that fail by an access violation, an SException and anything else end with 0x80004005;
+    // Threads that fail by an access violation, an SException and anything else end with kResultFail;
     // then jobs failing the same ways are aborted and logged, and a good one runs on the same worker.
     const std::string warning = "log=7|a0040b01|Exception occurred for thread 1/1 in thread pool [faulty]\n";
     EXPECT_EQ(run.output,

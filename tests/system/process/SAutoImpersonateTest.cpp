@@ -45,16 +45,16 @@ TEST_F(AutoImpersonate, BorrowedTokensLastForTheScopeAndStayOpenAndFailuresAreLo
     const SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     STest::RecordingLogger logger;
     SAutoImpersonate scope;
-    SResult result = 0x80004005u;
+    SResult result = kResultFail;
     EXPECT_EQ(scope.Impersonate(result, nullptr), SResult(0)) << "a null token does nothing";
     EXPECT_EQ(result, SResult(0));
-    EXPECT_EQ(scope.Impersonate(result, notAToken.Get()), SResult(0x80070005u));
+    EXPECT_EQ(scope.Impersonate(result, notAToken.Get()), kResultAccessDenied);
     EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
     EXPECT_TRUE(HandleIsOpen(notAToken.Get()));
     const auto lines = logger.Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].level, SLogLevel::Error);
-    EXPECT_EQ(static_cast<uint32_t>(lines[0].result), 0x80070005u);
+    EXPECT_EQ(SResult(lines[0].result), kResultAccessDenied);
     // The error number is the system's own: only its place and width are fixed.
     const std::wstring text = L"Auto impersonation: Unable to impersonate user. Error: 0x0000";
     EXPECT_EQ(lines[0].text.rfind(text, 0), 0u) << lines[0].text;
@@ -69,7 +69,7 @@ TEST_F(AutoImpersonate, InteractiveUserIsTheShellWindowsOwnerWhoseTokenTheObject
     {
         SAutoImpersonate scope;
         SResult result;
-        EXPECT_EQ(scope.Impersonate(result, special), SResult(0x80070057u));
+        EXPECT_EQ(scope.Impersonate(result, special), kResultInvalidArgument);
         EXPECT_EQ(scope.GetToken(), INVALID_HANDLE_VALUE);
         EXPECT_FALSE(scope.IsImpersonating());
         EXPECT_FALSE(STest::ThreadImpersonates());

@@ -19,7 +19,7 @@ bool OtherThreadEnters(SCriticalSection& section)
             SResult result;
             answer = section.TryEnter(result);
             EXPECT_EQ(answer, result);
-            EXPECT_TRUE(result.Code() == 0 || result == SResult(0xA0040910u)) << std::hex << result.Code();
+            EXPECT_TRUE(result.Code() == 0 || result == kResultCallFailed) << std::hex << result.Code();
             if (result.Succeeded())
                 section.Leave();
         })

@@ -87,8 +87,8 @@ TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds
     // the outcome, the pool's Error lines (each up to its OS error value) and the workers left.
     const std::tuple<const char*, int, bool, bool, SResult, std::vector<std::wstring>, uint32_t> cases[] = {
         {"post", 2, false, true, 0, {retrying + L"1...", retrying + L"2..."}, 1},
-        {"start", 1, false, false, ThreadPoolResult::WorkerCreateFailed, {failed + L"00000008."}, 0},
-        {"resume", 0, true, false, ThreadPoolResult::WorkerResumeFailed, {failed}, 0},
+        {"start", 1, false, false, kResultPoolWorkerCreateFailed, {failed + L"00000008."}, 0},
+        {"resume", 0, true, false, kResultPoolWorkerResumeFailed, {failed}, 0},
     };
     for (const auto& [name, failures, suspendAgain, post, code, expected, workers] : cases)
     {
@@ -112,7 +112,7 @@ TEST_F(SThreadPoolTest, WorkerCreationFailuresAreRetriedOnlyForAWorkerAPostNeeds
         for (const LogLine& line : log.Matching(L"Failed to create worker thread"))
         {
             EXPECT_EQ(line.level, SLogLevel::Error);
-            EXPECT_EQ(line.result, (post ? ThreadPoolResult::WorkerCreateFailed : code).Code());
+            EXPECT_EQ(line.result, (post ? kResultPoolWorkerCreateFailed : code).Code());
             lines.push_back(lines.size() < expected.size()
                                 ? line.text.substr(0, expected[lines.size()].size())
                                 : line.text);
@@ -179,9 +179,9 @@ TEST_F(SThreadPoolTest, StopRunsTheQueuedJobsInOrderOrAbortsThemAndDestructionDi
 
 TEST_F(SThreadPoolTest, RefusalsCarryTheStoredCode)
 {
-    const std::pair<SResult, SResult> cases[] = {{SResult(0xA0040903u), SResult(0xA0040B03u)},
-                                                 {SResult(0xA0040908u), SResult(0xA0040B04u)},
-                                                 {SResult(0xA0040909u), SResult(0xA0040B03u)}};
+    const std::pair<SResult, SResult> cases[] = {{kResultCreateFailed, kResultPoolSemaphoreFailed},
+                                                 {kResultObjectExisted, kResultPoolSemaphoreExisted},
+                                                 {kResultInvalidCounts, kResultPoolSemaphoreFailed}};
     for (const auto& [semaphoreOutcome, stored] : cases)
     {
         SCOPED_TRACE(semaphoreOutcome.Unsigned());
@@ -206,7 +206,7 @@ TEST_F(SThreadPoolTest, RefusalsCarryTheStoredCode)
     }
     SThreadPool usable(1, 0, L"usable", 30'000);
     SResult result;
-    EXPECT_EQ(usable.PostJob(result, nullptr), SResult(0xA0040B09u));
+    EXPECT_EQ(usable.PostJob(result, nullptr), kResultPoolNoJob);
 }
 
 TEST_F(SThreadPoolTest, ExtraWorkersJoinWhenAllAreBusyAndFinishedOnesGoToTheTerminator)

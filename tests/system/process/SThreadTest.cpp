@@ -19,9 +19,9 @@ TEST(SThread, ExitCodeIsTheProcedureResultOrTheTerminationCodeAndTheLogSaysWhich
     DWORD exitCode = 12345;
     for (const SResult outcome :
          {doomed.GetExitCode(result, exitCode), doomed.Terminate(result, 1), doomed.Wait(result, false, 0)})
-        EXPECT_EQ(outcome, SResult(0xA0040902u));
+        EXPECT_EQ(outcome, kResultNoHandle);
     EXPECT_EQ(exitCode, 12345u);
-    EXPECT_EQ(doomed.Open(result, THREAD_ALL_ACCESS, false, 0), SResult(0xA0040903u)); // no thread has id 0
+    EXPECT_EQ(doomed.Open(result, THREAD_ALL_ACCESS, false, 0), kResultCreateFailed); // no thread has id 0
     // The purpose: a stand-in for none, cut to 255 characters.
     EXPECT_STREQ(doomed.GetPurpose(), L"<not specified>");
     doomed.SetPurpose(std::wstring(300, L'x').c_str());

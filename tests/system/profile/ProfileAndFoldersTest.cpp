@@ -28,12 +28,13 @@ const std::wstring UserName = _wgetenv(L"USERNAME");
 
 using Lookup = SResult (*)(unsigned, SString&, HANDLE);
 
-constexpr uint32_t Fail = 0x80004005u, BadArgument = 0x80070057u, Denied = 0x80070005u,
-                   TooSmall = 0x8007007Au, Missing = 0x8007007Fu;
+constexpr SResult Fail = S::kResultFail, BadArgument = S::kResultInvalidArgument,
+                  Denied = S::kResultAccessDenied, TooSmall = S::kResultInsufficientBuffer,
+                  Missing = S::kResultFunctionMissing;
 
 struct Answer
 {
-    uint32_t result;
+    SResult result;
     std::wstring text;
 };
 
@@ -124,7 +125,7 @@ struct MappedM
 TEST(UserProfile, AccountProfileNameAndSid)
 {
     const std::wstring ownProfile = _wgetenv(L"USERPROFILE");
-    const std::tuple<const wchar_t*, uint32_t, std::wstring, BOOL> rows[] = {
+    const std::tuple<const wchar_t*, SResult, std::wstring, BOOL> rows[] = {
         {nullptr, 0, ownProfile.substr(ownProfile.rfind(L'\\') + 1), TRUE},
         {L"C:\\windows\\system32\\config\\systemprofile", 0, L"SYSTEM", TRUE},
         {L"C:\\x\\sYsTeMpRoFiLe", 0, L"SYSTEM", TRUE},
@@ -162,12 +163,12 @@ TEST(KnownFolders, LookupsThroughRecordedShell)
     // The user: no token and no shell window; no token and a shell window; the caller's token, which
     // outranks a shell window.
     constexpr int None = 0, Shell = 1, Own = 2;
-    constexpr uint32_t NoPath = S::kResultShellNoPath, Bad = S::kResultShellBadArgument,
-                       Failed = S::kResultShellFailed, Unresolved = S::kResultFolderUnresolved;
+    constexpr SResult NoPath = S::kResultShellNoPath, Bad = S::kResultShellBadArgument,
+                      Failed = S::kResultShellFailed, Unresolved = S::kResultFolderUnresolved;
     constexpr unsigned PastTable = S::kFolderIndexCount;
     const std::wstring fonts = L"known FD228CB7 4000", fontsDefault = L"|known FD228CB7 4400";
     // clang-format off
-    const std::tuple<int, unsigned, int, std::deque<Answer>, std::wstring, uint32_t, std::wstring> rows[] = {
+    const std::tuple<int, unsigned, int, std::deque<Answer>, std::wstring, SResult, std::wstring> rows[] = {
         {Legacy, 11, Shell, {{0, L"C:\\F"}}, L"folder 20 0", 0, L"C:\\F"},
         {Legacy, 11, Own, {{1, L"C:\\cut"}, {0, L"C:\\F"}}, L"folder 20 0@c|folder 20 1@c", 0, L"C:\\F"},
         {Legacy, 11, None, {{Fail, L"C:\\cut"}, {Fail, L""}}, L"folder 20 0|folder 20 1", NoPath, L""},
@@ -214,7 +215,7 @@ TEST(KnownFolders, LookupsThroughRecordedShell)
         const SResult result = way == Legacy ? S::GetFolderPath(index, found, token)
                                              : S::GetFolderPathForVista(index, found, token);
         const std::wstring row = std::to_wstring(index) + L" " + calls;
-        EXPECT_EQ(result, SResult(expected)) << row;
+        EXPECT_EQ(result, expected) << row;
         EXPECT_EQ(Text(found), path) << row;
         EXPECT_EQ(source.calls, calls) << row;
         EXPECT_FALSE(STest::ThreadImpersonates()) << row;
@@ -263,9 +264,9 @@ TEST(UserEnvironment, ExpansionForUserAndProcess)
 }
 
 // The real shell: impersonation failures end the legacy lookup; the current one goes on for the
-// interactive user only. A virtual folder (E_INVALIDARG) fails and leaves no path. Every lookup ends
-// the impersonation it started, on every path out of it. The live source turns failures into codes,
-// a buffer too small included, which Wine's userenv answers with the size it needs.
+// interactive user only. A virtual folder (kResultInvalidArgument) fails and leaves no path. Every lookup
+// ends the impersonation it started, on every path out of it. The live source turns failures into codes, a
+// buffer too small included, which Wine's userenv answers with the size it needs.
 TEST(KnownFolders, RealShellAndUserEnvironment)
 {
     ASSERT_FALSE(STest::ShellWindowExists());
@@ -275,7 +276,7 @@ TEST(KnownFolders, RealShellAndUserEnvironment)
     const S::SHandle notAToken(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         token = STest::DuplicateProcessToken();
     const Lookup Vista = &S::GetFolderPathForVista, Legacy = &S::GetFolderPath;
-    const std::tuple<Lookup, unsigned, HANDLE, uint32_t> cases[] = {
+    const std::tuple<Lookup, unsigned, HANDLE, SResult> cases[] = {
         {Vista, 11, nullptr, 0},
         {Legacy, 11, token.Get(), 0},
         {Legacy, 11, INVALID_HANDLE_VALUE, BadArgument},
@@ -286,7 +287,7 @@ TEST(KnownFolders, RealShellAndUserEnvironment)
     for (const auto& [lookup, index, user, expected] : cases)
     {
         SString path(L"stale");
-        EXPECT_EQ(lookup(index, path, user), SResult(expected)) << index << " " << user;
+        EXPECT_EQ(lookup(index, path, user), expected) << index << " " << user;
         EXPECT_EQ(_wcsicmp(path.c_str(), expected == 0 ? fonts.c_str() : L""), 0) << Text(path);
         ASSERT_FALSE(STest::ThreadImpersonates()) << index << " " << user;
     }
@@ -297,7 +298,7 @@ TEST(KnownFolders, RealShellAndUserEnvironment)
     EXPECT_TRUE(live.HasKnownFolderLookup());
     EXPECT_TRUE(live.KnownFolderPath(GUID{}, 0, nullptr, path).Failed() && path.IsEmpty());
     wchar_t buffer[MAX_PATH];
-    EXPECT_EQ(live.ExpandForUser(token.Get(), L"%SystemRoot%", buffer, 4), SResult(TooSmall));
+    EXPECT_EQ(live.ExpandForUser(token.Get(), L"%SystemRoot%", buffer, 4), TooSmall);
     EXPECT_EQ(live.ExpandForUser(token.Get(), L"%SystemRoot%", buffer, MAX_PATH), SResult(0));
     EXPECT_EQ(buffer, windows);
 }

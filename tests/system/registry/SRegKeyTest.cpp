@@ -1,4 +1,3 @@
-#include "library/system/registry/ResultFromWin32Error.h"
 #include "library/system/registry/SRegKey.h"
 
 #include "common/RegistrySandbox.h"
@@ -48,8 +47,8 @@ TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
     InitializeAcl(&acl, sizeof(acl), ACL_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE);
     EXPECT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
-    for (const auto& [sub, expected] : {std::pair{L"does\\not\\exist", SResult(kResultRegistryKeyNotFound)},
-                                        std::pair{L"locked", SResult(0x80070005u)}})
+    for (const auto& [sub, expected] : {std::pair{L"does\\not\\exist", kResultRegistryKeyNotFound},
+                                        std::pair{L"locked", kResultAccessDenied}})
     {
         EXPECT_EQ(OpenAt(sub), expected) << sub;
         EXPECT_EQ(std::pair(m_Key.IsOpen(), m_Key.GetHandle()), std::pair(false, HKEY{})) << sub;
@@ -60,23 +59,22 @@ TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
     }
     ASSERT_EQ(OpenAt().Code(), 0);
     SString out(L"kept");
-    EXPECT_EQ(m_Key.QueryString(L"missing", out, nullptr), SResult(kResultRegistryValueNotFound));
+    EXPECT_EQ(m_Key.QueryString(L"missing", out, nullptr), kResultRegistryValueNotFound);
     EXPECT_STREQ(out.c_str(), L"kept");
     EXPECT_EQ(m_Key.QueryString(L"missing", out, L"fallback").Code(), 0);
     EXPECT_STREQ(out.c_str(), L"fallback");
-    EXPECT_EQ(ResultFromWin32Error(1000).Unsigned(), 0xA0040406u) << "no row of its own: the generic failure";
     const DWORD seven = 7;
     RegSetKeyValueW(m_Sandbox.Key(), L"x", L"v", REG_DWORD, &seven, 4);
     // The DWORD reader tells which step failed. Parent, subkey, value, result, value after (5 is the
     // caller's).
     for (const auto& [parent, sub, name, expected, after] :
-         {std::tuple{L"", L"x", L"v", 0u, 7u},
+         {std::tuple{L"", L"x", L"v", SResult(0), 7u},
           {L"", L"x", L"other", kResultRegistryDwordNotRead, 5u},
           {L"", L"missing", L"v", kResultRegistrySubKeyNotOpened, 5u},
           {L"nope", L"x", L"v", kResultRegistryParentNotOpened, 5u}})
     {
         uint32_t value = 5;
-        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), SResult(expected));
+        EXPECT_EQ(ReadRegistryDword(false, At(parent), SString(sub), name, value), expected);
         EXPECT_EQ(value, after) << parent << sub << name;
     }
     SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE); // so that the sandbox can go

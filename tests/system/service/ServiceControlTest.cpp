@@ -93,18 +93,18 @@ TEST(ControlServiceByName, StartsStopsRestartsSkipsWhatIsAlreadyDoneAndReportsWh
     change.startType = SERVICE_DISABLED;
     ASSERT_EQ(test.Service().ChangeConfig(result, change, nullptr).Code(), 0);
     Act(TestService::UniqueName(L"missing"), script,
-        Call{Start, true, Unknown, ServiceResult::NotFound.Code(),
+        Call{Start, true, Unknown, kResultServiceNotFound.Code(),
              Lines{Os(L"SServiceManager::OpenService", L"ERROR_SERVICE_DOES_NOT_EXIST (0x00000424)"),
                    L"Failed to open service '%ls'."},
              0});
     Act(test.Name(), script,
-        Call{Start, true, Stopped, ServiceResult::Disabled.Code(),
+        Call{Start, true, Stopped, kResultServiceDisabled.Code(),
              Lines{Os(L"SService::Start", L"ERROR_SERVICE_DISABLED (0x00000422)"),
                    L"Failed to start service '%ls'."},
              0});
     script.connectionError = ERROR_ACCESS_DENIED;
     Act(test.Name(), script,
-        Call{Stop, false, Unknown, ServiceResult::AccessDenied.Code(),
+        Call{Stop, false, Unknown, kResultServiceAccessDenied.Code(),
              Lines{L"Failed to initialize service manager while trying to start/stop service '%ls'."}, 0});
 }
 
@@ -124,7 +124,7 @@ TEST(ControlServiceByName, StartsAndStopsThatDoNotSimplySucceed)
     // each one's length; the call.
     const std::tuple<const wchar_t*, int, bool, size_t, DWORD, Call> cases[] = {
         {L"", 2, false, 0, 1000,
-         Call{Stop, true, Running, ServiceResult::CannotAcceptControl.Code(),
+         Call{Stop, true, Running, kResultServiceCannotAccept.Code(),
               Lines{Refused, L"Failed to stop service '%ls'."}, 1}},
         {L"--pause-pending", 2, false, 2, 1000,
          Call{Stop, true, PausePending, 0, Lines{Refused, Refused, DidStop}, 3}},
@@ -142,7 +142,7 @@ TEST(ControlServiceByName, StartsAndStopsThatDoNotSimplySucceed)
         // Stop pending for good: polled at a tenth of the wait hint until 20 s have passed.
         {L"--hold=35000", 0, true, 6, 3500, Call{Stop, true, Running, 0, Lines{stopTimedOut}, 1}},
         {L"--hold=0", 0, true, 21, 1000,
-         Call{Restart, true, Running, ServiceResult::TimedOut.Code(), Lines{stopTimedOut}, 1}},
+         Call{Restart, true, Running, kResultServiceTimedOut.Code(), Lines{stopTimedOut}, 1}},
         {L"--start-pending", -2, true, 21, 1000,
          Call{Start, true, Stopped, 0, Lines{L"Service '%ls' timed out while starting. Last state: 4."}, 0}},
         {L"--paused", -2, false, 0, 1000,
@@ -276,13 +276,13 @@ TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
     SServiceManager manager;
     SResult result;
     std::unique_ptr<SService> other;
-    EXPECT_EQ(manager.OpenService(result, nullptr, L"x", 0), ServiceResult::InvalidArgument);
-    EXPECT_EQ(manager.OpenService(result, &other, L"x", 0), ServiceResult::NotOpen);
+    EXPECT_EQ(manager.OpenService(result, nullptr, L"x", 0), kResultServiceInvalidArgument);
+    EXPECT_EQ(manager.OpenService(result, &other, L"x", 0), kResultServiceNotOpen);
     TestService test(L"config_with_a_name_longer_than_the_first_buffer");
     ASSERT_TRUE(test.Registered());
     SService& service = test.Service();
     SServiceStatus status;
-    EXPECT_EQ(service.Control(result, ServiceControlCode::Stop, status), ServiceResult::NotActive);
+    EXPECT_EQ(service.Control(result, ServiceControlCode::Stop, status), kResultServiceNotActive);
     EXPECT_EQ(status.currentState, SServiceState::Stopped); // translated although the control failed
     // Code by code from -1: the system's control codes and access masks, 0 past each table's end.
     const std::vector<DWORD> controls{3, 4, 7, 10, 9, 8, 6, 2, 5, 1, 11, 13, 12},
@@ -304,7 +304,7 @@ TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
         }
     }
     ASSERT_TRUE(test.Start());
-    EXPECT_EQ(service.Control(result, 99, status), ServiceResult::InvalidArgument); // sent as control 0
+    EXPECT_EQ(service.Control(result, 99, status), kResultServiceInvalidArgument); // sent as control 0
     EXPECT_TRUE(status.serviceType == 0xFFFFFFFFu &&
                 static_cast<int>(status.currentState) + status.processId == 0);
 
@@ -313,9 +313,9 @@ TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
     ASSERT_EQ(manager.OpenService(result, &limited, test.SName(), ServiceAccess::ChangeConfig).Code(), 0);
     {
         RecordingLogger log;
-        EXPECT_EQ(limited->QueryStatus(result, status), ServiceResult::AccessDenied);
+        EXPECT_EQ(limited->QueryStatus(result, status), kResultServiceAccessDenied);
         EXPECT_TRUE(limited->IsRunning(nullptr) == -1 && limited->IsNotStopped() == -1);
-        EXPECT_EQ(WaitForServiceState(*limited, StartPending, Running, status), ServiceResult::AccessDenied);
+        EXPECT_EQ(WaitForServiceState(*limited, StartPending, Running, status), kResultServiceAccessDenied);
         EXPECT_EQ(TextsWith(log, L"QueryStatus").at(0),
                   Said(Os(L"SService::QueryStatus", L"ERROR_ACCESS_DENIED (0x00000005)"), test.Name()));
     }
@@ -323,7 +323,7 @@ TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
     change.startType = SERVICE_DISABLED;
     change.displayName = (test.Name() + L" shown").c_str();
     EXPECT_EQ(manager.CreateService(result, &other, test.SName(), change, 0, nullptr),
-              ServiceResult::OtherError);
+              kResultServiceOtherError);
     EXPECT_EQ(other, nullptr);
     ASSERT_EQ(service.ChangeConfig(result, change, nullptr).Code(), 0);
     SServiceConfig read;
@@ -340,7 +340,7 @@ TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
     ASSERT_EQ(manager.EnumAllServices(result, SERVICE_WIN32, SERVICE_STATE_ALL, all).Code(), 0);
     EXPECT_EQ(std::ranges::count(all.GetItems(), SServiceEntry{test.SName(), displayName, {}}), 1);
     ASSERT_EQ(service.Delete(result).Code(), 0);
-    EXPECT_EQ(service.Delete(result), ServiceResult::MarkedForDelete);
+    EXPECT_EQ(service.Delete(result), kResultServiceMarkedForDelete);
 }
 
 // A restart stops the dependents first, waiting for each, then the service; it starts the service
@@ -365,25 +365,25 @@ TEST(StopWithDependents, RestartsInOrderOrLetsTheRefusalStand)
     EXPECT_EQ(paused.State(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(script.enumerations == 1 && script.stops == 2);
 
-    EXPECT_EQ(main.Service().StopWithDependents(result, status, nullptr), ServiceResult::DependentServices);
+    EXPECT_EQ(main.Service().StopWithDependents(result, status, nullptr), kResultServiceDependents);
     EXPECT_EQ(script.stops, 3);
     // Refused, asked Wine's enumeration (none), asked again and was refused again.
     script.listed = false;
     SListT<SServiceEntry> stopped;
     stopped.PushBack({L"stale", L"stale", {}});
-    EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), ServiceResult::DependentServices);
+    EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), kResultServiceDependents);
     EXPECT_TRUE(stopped.GetCount() == 0 && script.stops == 5);
     EXPECT_EQ(ControlServiceByName(result, main.SName(), SServiceAction::Stop, true, nullptr),
-              ServiceResult::DependentServices);
+              kResultServiceDependents);
     const std::wstring missing = TestService::UniqueName(L"vanished_dependent");
     script.dependents = {missing, first.Name()};
     script.listed = true;
-    EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), ServiceResult::DependentServices);
+    EXPECT_EQ(main.Service().StopWithDependents(result, status, &stopped), kResultServiceDependents);
     EXPECT_EQ(TextsWith(log, L"Failed to stop"),
               (Lines{Said(L"Failed to stop service '%ls'.", main.Name()),
                      Said(L"Failed to stop dependent service %ls.", missing)}));
     const RecordingLogger::Line last = log.Lines().back(); // the dependent's own code, at Error level
-    EXPECT_TRUE(last.level == SLogLevel::Error && last.result == ServiceResult::NotFound.Code());
+    EXPECT_TRUE(last.level == SLogLevel::Error && last.result == kResultServiceNotFound.Code());
     // The later dependents are left alone.
     EXPECT_TRUE(main.State() == SERVICE_RUNNING && first.State() == SERVICE_RUNNING);
 }

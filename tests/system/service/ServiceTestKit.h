@@ -117,7 +117,7 @@ public:
         WaitForSingleObject(process, 5000);
         CloseHandle(process);
         S::SResult result;
-        EXPECT_TRUE(m_Service->Delete(result).Code() == 0 || result == S::ServiceResult::MarkedForDelete);
+        EXPECT_TRUE(m_Service->Delete(result).Code() == 0 || result == S::kResultServiceMarkedForDelete);
     }
 
     const std::wstring& Name() const { return m_Name; }

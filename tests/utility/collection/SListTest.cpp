@@ -57,11 +57,11 @@ TEST(SList, IteratorsPositionsOutOfRangeCollectionsWithThemselvesAndComparisons)
     IntList small = MakeList({1, 2, 2});
     SResult result;
     int out = -1;
-    EXPECT_EQ(small.GetAt(result, 3, &out), SResult(0xA0040A42u));
-    EXPECT_EQ(result, SResult(0xA0040A42u));
+    EXPECT_EQ(small.GetAt(result, 3, &out), S::kResultIndexOutOfRange);
+    EXPECT_EQ(result, S::kResultIndexOutOfRange);
     EXPECT_EQ(small.Insert(result, 3u, 3), SResult(0)); // at the count: appends
-    EXPECT_EQ(small.Insert(result, 5u, 8), SResult(0xA0040A42u));
-    EXPECT_EQ(small.Remove(result, 9, &out), SResult(0xA0040A43u));
+    EXPECT_EQ(small.Insert(result, 5u, 8), S::kResultIndexOutOfRange);
+    EXPECT_EQ(small.Remove(result, 9, &out), S::kResultElementNotFound);
     EXPECT_EQ(out, -1);
 
     EXPECT_EQ(small.Assign(result, small), SResult(0));

@@ -15,12 +15,12 @@ TEST(SMap, CaseInsensitiveKeysIteratorsAndBulkOperationsKeepOldValues)
     NameMap map;
     SResult result;
     EXPECT_EQ(map.Insert(result, SString(L"Path"), SString(L"first")), SResult(0));
-    EXPECT_EQ(map.Insert(result, SString(L"PATH"), SString(L"second")), SResult(0x800700B7u));
-    EXPECT_EQ(result, SResult(0x800700B7u));
+    EXPECT_EQ(map.Insert(result, SString(L"PATH"), SString(L"second")), S::kResultAlreadyExists);
+    EXPECT_EQ(result, S::kResultAlreadyExists);
     SString* stored = nullptr;
     ASSERT_EQ(map.Lookup(result, SString(L"pAtH"), &stored), SResult(0));
     EXPECT_EQ(*stored, SString(L"first"));
-    EXPECT_EQ(map.Lookup(result, SString(L"Paths"), &stored), SResult(0xA0040A43u));
+    EXPECT_EQ(map.Lookup(result, SString(L"Paths"), &stored), S::kResultElementNotFound);
     // Case folding is ASCII only: these two letters stay different keys.
     EXPECT_EQ(map.Insert(result, SString(L"\u00e9"), SString(L"e acute")), SResult(0));
     EXPECT_EQ(map.Insert(result, SString(L"\u00c9"), SString(L"E acute")), SResult(0));
@@ -44,12 +44,13 @@ TEST(SMap, CaseInsensitiveKeysIteratorsAndBulkOperationsKeepOldValues)
     EXPECT_EQ(it->Next(1), 1u);
     EXPECT_EQ(it->GetKey(), 20u);
     EXPECT_FALSE(it->InsertBefore(9));
-    EXPECT_EQ(numbers.InsertBefore(result, 60, 9), SResult(0xA0040A40u));
+    EXPECT_EQ(numbers.InsertBefore(result, 60, 9), S::kResultInsertFailed);
 
     other.Insert(result, 20u, 99);
     other.Insert(result, 5u, 1);
     // Inserting a map with a key already present keeps the old value and reports it.
-    EXPECT_EQ(numbers.Insert(result, static_cast<const NumberMap::Collection&>(other)), SResult(0x800700B7u));
+    EXPECT_EQ(numbers.Insert(result, static_cast<const NumberMap::Collection&>(other)),
+              S::kResultAlreadyExists);
     EXPECT_EQ(numbers.GetAt(20u), 40);
     EXPECT_EQ(numbers.Assign(result, numbers), SResult(0));
     EXPECT_EQ(numbers.GetCount(), 3u);

@@ -39,7 +39,7 @@ void ReportCaughtException(const char* place, uint32_t line) noexcept
     catch (...)
     {
         WriteToStandardOutput("Caught an 'UNKNOWN...' exception.\n");
-        const SException unknown(SExceptionUnknownCode, place, place, line);
+        const SException unknown(kResultUnknownException, place, place, line);
         unknown.GenerateExceptionReport();
     }
 }

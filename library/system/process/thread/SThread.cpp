@@ -120,8 +120,8 @@ void SThread::Close() noexcept
 SResult SThread::CallResult(bool succeeded) const noexcept
 {
     if (!IsValid())
-        return ThreadResult::NoHandle;
-    return succeeded ? SResult(0) : ThreadResult::CallFailed;
+        return kResultNoHandle;
+    return succeeded ? SResult(0) : kResultCallFailed;
 }
 
 std::unique_ptr<IThread> SThread::OpenThread(DWORD access, bool inherit) const
@@ -155,7 +155,7 @@ DWORD SThread::Resume() noexcept
 SResult SThread::Terminate(SResult& result, DWORD exitCode) noexcept
 {
     if (!IsValid())
-        return result = ThreadResult::NoHandle;
+        return result = kResultNoHandle;
     LogDebug(L"Thread forcibly terminated with exit code %u [purpose: %s]", exitCode, m_Purpose);
     return result = CallResult(TerminateThread(m_Handle.Get(), exitCode));
 }
@@ -228,7 +228,7 @@ SResult SThread::Open(SResult& result, DWORD access, bool inherit, DWORD threadI
         threadId = GetCurrentThreadId();
     const HANDLE handle = ::OpenThread(access, inherit ? TRUE : FALSE, threadId);
     if (handle == nullptr)
-        return result = ThreadResult::CreateFailed;
+        return result = kResultCreateFailed;
     Attach(handle);
     return result = 0;
 }
@@ -243,7 +243,7 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
 
     auto block = std::unique_ptr<StartBlock>(new (std::nothrow) StartBlock);
     if (!block)
-        return result = ThreadResult::CreateFailed;
+        return result = kResultCreateFailed;
     block->procedure = procedure;
     block->parameter = parameter;
     CopyPurpose(block->purpose, m_Purpose);
@@ -251,7 +251,7 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
     // So that the thread can finish running this code even when its host unloads the module meanwhile.
     block->module = ReferenceModuleOf(reinterpret_cast<const void*>(&CopyPurpose));
     if (!block->module)
-        return result = ThreadResult::CreateFailed;
+        return result = kResultCreateFailed;
     // Here, not on the new thread: a crash there must find everything it needs already loaded.
     SWin32Exception::ArmCrashReporting();
 
@@ -261,13 +261,13 @@ SResult SThread::Create(SResult& result, const wchar_t* purpose, SThreadProcedur
     const uintptr_t handle =
         start(security, stackSize, &SThread::ThreadStart, block.get(), creationFlags, &id);
     if (handle == 0)
-        return result = ThreadResult::CreateFailed;
+        return result = kResultCreateFailed;
     // The new thread owns its block from here on.
     block.release();
     Attach(reinterpret_cast<HANDLE>(handle));
     if (threadId != nullptr)
         *threadId = id;
-    return result = GetLastError() == ERROR_ALREADY_EXISTS ? ThreadResult::AlreadyExists : SResult(0);
+    return result = GetLastError() == ERROR_ALREADY_EXISTS ? kResultObjectExisted : SResult(0);
 }
 
 SResult SThread::CreateRemote(SResult& result, HANDLE process, const wchar_t* purpose,
@@ -281,11 +281,11 @@ SResult SThread::CreateRemote(SResult& result, HANDLE process, const wchar_t* pu
     const HANDLE handle =
         CreateRemoteThread(process, security, stackSize, procedure, parameter, creationFlags, &id);
     if (handle == nullptr)
-        return result = ThreadResult::CreateFailed;
+        return result = kResultCreateFailed;
     Attach(handle);
     if (threadId != nullptr)
         *threadId = id;
-    return result = GetLastError() == ERROR_ALREADY_EXISTS ? ThreadResult::AlreadyExists : SResult(0);
+    return result = GetLastError() == ERROR_ALREADY_EXISTS ? kResultObjectExisted : SResult(0);
 }
 
 void SThread::SetObserver(IThreadObserver* observer)
@@ -298,7 +298,7 @@ void SThread::SetObserver(IThreadObserver* observer)
 
 unsigned __stdcall SThread::ThreadStart(void* parameter)
 {
-    DWORD exitCode = SThreadFailedExitCode;
+    DWORD exitCode = kResultFail.Unsigned();
     HMODULE module = nullptr;
     {
         std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(parameter));
@@ -317,7 +317,7 @@ unsigned __stdcall SThread::ThreadStart(void* parameter)
         }
         catch (...)
         {
-            exitCode = SThreadFailedExitCode;
+            exitCode = kResultFail.Unsigned();
             ReportCaughtException(StartPlace, StartLine);
         }
 

@@ -7,9 +7,9 @@
 //
 // Thread-safety: an SThread is not locked; its owner uses it from one thread. The created thread
 // reads only its own start block, never the SThread object.
-// Failure contract: operations that need a handle give 0xA0040902 without one and 0xA0040910
+// Failure contract: operations that need a handle give kResultNoHandle without one and kResultCallFailed
 // when the system call fails; out-parameters are left untouched on failure. Create and Open leave
-// the object without a handle when they fail (0xA0040903).
+// the object without a handle when they fail (kResultCreateFailed).
 #pragma once
 
 #include "library/system/process/SSyncable.h"
@@ -21,17 +21,6 @@
 
 namespace S
 {
-
-namespace ThreadResult
-{
-inline constexpr SResult NoHandle{0xA0040902u};
-inline constexpr SResult CreateFailed{0xA0040903u};
-inline constexpr SResult AlreadyExists{0xA0040908u};
-inline constexpr SResult CallFailed{0xA0040910u};
-} // namespace ThreadResult
-
-// The exit code of a thread whose procedure let an exception escape.
-inline constexpr DWORD SThreadFailedExitCode = 0x80004005u;
 
 using SThreadProcedure = unsigned(__stdcall*)(void* parameter);
 
@@ -91,7 +80,7 @@ public:
     // threadId 0xFFFFFFFF opens the calling thread.
     virtual SResult Open(SResult& result, DWORD access, bool inherit, DWORD threadId) noexcept = 0;
     // Starts procedure(parameter) through the start wrapper; threadId, when given, receives the
-    // new thread's id. 0xA0040908 when the system reported ERROR_ALREADY_EXISTS.
+    // new thread's id. kResultObjectExisted when the system reported ERROR_ALREADY_EXISTS.
     virtual SResult Create(SResult& result, const wchar_t* purpose, SThreadProcedure procedure,
                            void* parameter, DWORD creationFlags = 0, unsigned stackSize = 0,
                            SECURITY_ATTRIBUTES* security = nullptr, DWORD* threadId = nullptr) = 0;
@@ -154,7 +143,7 @@ public:
 private:
     struct StartBlock;
 
-    // The outcome of a handle call: 0xA0040902 without a handle, 0xA0040910 when it failed.
+    // The outcome of a handle call: kResultNoHandle without a handle, kResultCallFailed when it failed.
     SResult CallResult(bool succeeded) const noexcept;
 
     // m_Handle (from SSyncBase) holds the handle; it is closed only when owned.

@@ -20,7 +20,6 @@ constexpr char WorkerPlace[] = "S::SThreadPool::WorkerInnerWrapper";
 constexpr uint32_t WorkerLine = 503;
 constexpr DWORD PollIntervalMs = 50;
 constexpr LONG SemaphoreMaximum = 0x7FFFFFFF;
-constexpr SResult OutOfMemory{0x8007000Eu};
 constexpr int SpinsBeforeSleep = 4000;
 
 void PoolLog(int level, const SResult* result, const wchar_t* format, ...) noexcept
@@ -103,7 +102,7 @@ private:
     // Counts one queued entry; the semaphore is released only for a sleeping worker.
     void SignalEntry() noexcept;
     // Claims one counted entry, sleeping on the semaphore for at most the wait limit; the wait's
-    // result (0xA004090D when it timed out).
+    // result (kResultWaitTimeout when it timed out).
     SResult WaitForEntry() noexcept;
     // Logs the refusal of `operation` when the pool is unusable; true then.
     bool Refuses(const wchar_t* operation) const;
@@ -156,13 +155,12 @@ SThreadPool::Core::Core(uint32_t maxWorkers, uint32_t extraWorkers, const SStrin
     : m_MaxWorkers(std::max<uint32_t>(maxWorkers, 1)), m_ExtraWorkers(extraWorkers), m_WaitLimit(waitLimitMs),
       m_Name(name), m_pSemaphore(std::move(semaphore))
 {
-    SResult created = SyncResult::CreateFailed;
+    SResult created = kResultCreateFailed;
     if (m_pSemaphore)
         m_pSemaphore->Create(created, SString(), false, true, 0, SemaphoreMaximum, nullptr);
     if (created.Failed())
     {
-        m_Result = created == SyncResult::AlreadyExists ? ThreadPoolResult::SemaphoreExisted
-                                                        : ThreadPoolResult::SemaphoreFailed;
+        m_Result = created == kResultObjectExisted ? kResultPoolSemaphoreExisted : kResultPoolSemaphoreFailed;
         PoolLog(SLogLevel::Error, &m_Result, L"Failed to create thread pool [%s].", m_Name.c_str());
         return;
     }
@@ -344,7 +342,7 @@ SResult SThreadPool::Core::PostJob(SResult& result, std::unique_ptr<Job> job)
     if (Refuses(L"PostJob"))
         return result = m_Result;
     if (!job)
-        return result = ThreadPoolResult::NoJob;
+        return result = kResultPoolNoJob;
     SResult ensured;
     {
         SAutoCriticalSection lock(m_Lock);
@@ -354,7 +352,7 @@ SResult SThreadPool::Core::PostJob(SResult& result, std::unique_ptr<Job> job)
         }
         catch (const std::bad_alloc&)
         {
-            return result = OutOfMemory;
+            return result = kResultOutOfMemory;
         }
         job.release(); // the queue owns it now
         ensured = EnsureWorkersLocked(1, 1);
@@ -458,7 +456,7 @@ SResult SThreadPool::Core::CreateWorkersLocked(uint32_t count, uint32_t required
         SResult failure;
         if (!start || !start->thread->IsValid())
         {
-            failure = ThreadPoolResult::WorkerCreateFailed;
+            failure = kResultPoolWorkerCreateFailed;
         }
         else
         {
@@ -475,7 +473,7 @@ SResult SThreadPool::Core::CreateWorkersLocked(uint32_t count, uint32_t required
                 --created;
                 --m_Workers;
                 start.reset(running);
-                failure = ThreadPoolResult::WorkerResumeFailed;
+                failure = kResultPoolWorkerResumeFailed;
             }
         }
         if (failure.Succeeded())
@@ -596,7 +594,7 @@ void SThreadPool::Core::WorkerInnerWrapper(std::unique_ptr<Job> job, uint32_t in
         catch (...)
         {
         }
-        const SResult failed = ThreadPoolResult::JobFailed;
+        const SResult failed = kResultPoolJobFailed;
         PoolLog(SLogLevel::Warning, &failed, L"Exception occurred for thread %d/%d in thread pool [%s]",
                 index, m_MaxWorkers, GetName().c_str());
     }

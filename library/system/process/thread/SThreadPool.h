@@ -16,7 +16,7 @@
 // then finish on their own, on state that outlives the pool object.
 #pragma once
 
-#include "library/diagnostics/SResult.h"
+#include "library/diagnostics/SResultCodes.h"
 #include "library/system/process/SCriticalSection.h"
 #include "library/system/process/SSemaphore.h"
 #include "library/system/process/thread/SThread.h"
@@ -30,16 +30,6 @@
 
 namespace S
 {
-
-namespace ThreadPoolResult
-{
-inline constexpr SResult JobFailed{0xA0040B01u};
-inline constexpr SResult SemaphoreFailed{0xA0040B03u};
-inline constexpr SResult SemaphoreExisted{0xA0040B04u};
-inline constexpr SResult WorkerCreateFailed{0xA0040B05u};
-inline constexpr SResult WorkerResumeFailed{0xA0040B06u};
-inline constexpr SResult NoJob{0xA0040B09u};
-} // namespace ThreadPoolResult
 
 class SThreadPool
 {
@@ -95,8 +85,9 @@ public:
     virtual SResult Stop(SResult& result, bool discardQueued);
     // Aborts (failedWhileRunning false) and deletes every queued job.
     virtual void DiscardJobs();
-    // Queues the job and makes sure a worker will run it: 0xA0040B09 for no job, a worker
-    // creation failure (0xA0040B05, 0xA0040B06) when no worker could be made.
+    // Queues the job and makes sure a worker will run it: kResultPoolNoJob for no job, a worker
+    // creation failure (kResultPoolWorkerCreateFailed, kResultPoolWorkerResumeFailed) when no
+    // worker could be made.
     virtual SResult PostJob(SResult& result, std::unique_ptr<Job> job);
     virtual DWORD GetWaitLimit() const noexcept;
     virtual uint32_t GetMaxWorkers() const noexcept;
