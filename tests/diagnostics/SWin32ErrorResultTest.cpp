@@ -87,7 +87,7 @@ TEST(SWin32ErrorResult, SystemCodesAreTheHResultsOfTheirErrors)
         {ERROR_FILENAME_EXCED_RANGE, kResultFilenameTooLong},
         {ERROR_INVALID_SID, kResultInvalidSid},
         {ERROR_INTERNAL_ERROR, kResultInternalError},
-        {0x12345u, 0x80072345u}, // only the low 16 bits are carried
+        {0xF0005u, kResultAccessDenied}, // only the low 16 bits are carried
     };
     for (const auto& [error, code] : rows)
         EXPECT_EQ(HResultFromWin32(error), code) << error;
