@@ -135,6 +135,48 @@ constexpr Translation kTable[] = {
 #undef S_ROW
 #undef S_WIDE
 
+// The system codes of the result list are the HRESULTs of these errors: a wrong digit fails the build.
+struct SystemCode
+{
+    DWORD error;
+    SResult code;
+};
+
+constexpr SystemCode kSystemCodes[] = {
+    {ERROR_SUCCESS, 0},
+    {ERROR_FILE_NOT_FOUND, kResultFileNotFound},
+    {ERROR_PATH_NOT_FOUND, kResultPathNotFound},
+    {ERROR_TOO_MANY_OPEN_FILES, kResultTooManyOpenFiles},
+    {ERROR_ACCESS_DENIED, kResultAccessDenied},
+    {ERROR_NOT_ENOUGH_MEMORY, kResultNotEnoughMemory},
+    {ERROR_OUTOFMEMORY, kResultOutOfMemory},
+    {ERROR_WRITE_FAULT, kResultWriteFault},
+    {ERROR_GEN_FAILURE, kResultGenFailure},
+    {ERROR_SHARING_VIOLATION, kResultSharingViolation},
+    {ERROR_HANDLE_EOF, kResultHandleEof},
+    {ERROR_NOT_SUPPORTED, kResultNotSupported},
+    {ERROR_NO_SPOOL_SPACE, kResultNoSpoolSpace},
+    {ERROR_INVALID_PARAMETER, kResultInvalidArgument},
+    {ERROR_DISK_FULL, kResultDiskFull},
+    {ERROR_INSUFFICIENT_BUFFER, kResultInsufficientBuffer},
+    {ERROR_PROC_NOT_FOUND, kResultFunctionMissing},
+    {ERROR_ALREADY_EXISTS, kResultAlreadyExists},
+    {ERROR_FILENAME_EXCED_RANGE, kResultFilenameTooLong},
+    {ERROR_INVALID_SID, kResultInvalidSid},
+    {ERROR_INTERNAL_ERROR, kResultInternalError},
+};
+
+constexpr bool SystemCodesMatch() noexcept
+{
+    for (const SystemCode& row : kSystemCodes)
+        if (HResultFromWin32(row.error) != row.code)
+            return false;
+    return true;
+}
+static_assert(SystemCodesMatch(), "a system code is not the HRESULT of its error");
+static_assert(HResultFromWin32(0xF0005u) == kResultAccessDenied,
+              "only the low 16 bits of an error are carried");
+
 const Translation* Find(uint32_t win32Error) noexcept
 {
     const auto it = std::find_if(std::begin(kTable), std::end(kTable),

@@ -62,33 +62,3 @@ TEST(SWin32ErrorResult, EachErrorGivesItsCodeForEachUseAndItsServiceName)
         EXPECT_STREQ(ServiceErrorName(row.error), row.name) << row.error;
     }
 }
-
-TEST(SWin32ErrorResult, SystemCodesAreTheHResultsOfTheirErrors)
-{
-    const std::pair<DWORD, SResult> rows[] = {
-        {ERROR_SUCCESS, 0},
-        {ERROR_FILE_NOT_FOUND, kResultFileNotFound},
-        {ERROR_PATH_NOT_FOUND, kResultPathNotFound},
-        {ERROR_TOO_MANY_OPEN_FILES, kResultTooManyOpenFiles},
-        {ERROR_ACCESS_DENIED, kResultAccessDenied},
-        {ERROR_NOT_ENOUGH_MEMORY, kResultNotEnoughMemory},
-        {ERROR_OUTOFMEMORY, kResultOutOfMemory},
-        {ERROR_WRITE_FAULT, kResultWriteFault},
-        {ERROR_GEN_FAILURE, kResultGenFailure},
-        {ERROR_SHARING_VIOLATION, kResultSharingViolation},
-        {ERROR_HANDLE_EOF, kResultHandleEof},
-        {ERROR_NOT_SUPPORTED, kResultNotSupported},
-        {ERROR_NO_SPOOL_SPACE, kResultNoSpoolSpace},
-        {ERROR_INVALID_PARAMETER, kResultInvalidArgument},
-        {ERROR_DISK_FULL, kResultDiskFull},
-        {ERROR_INSUFFICIENT_BUFFER, kResultInsufficientBuffer},
-        {ERROR_PROC_NOT_FOUND, kResultFunctionMissing},
-        {ERROR_ALREADY_EXISTS, kResultAlreadyExists},
-        {ERROR_FILENAME_EXCED_RANGE, kResultFilenameTooLong},
-        {ERROR_INVALID_SID, kResultInvalidSid},
-        {ERROR_INTERNAL_ERROR, kResultInternalError},
-        {0xF0005u, kResultAccessDenied}, // only the low 16 bits are carried
-    };
-    for (const auto& [error, code] : rows)
-        EXPECT_EQ(HResultFromWin32(error), code) << error;
-}
