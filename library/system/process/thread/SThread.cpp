@@ -298,6 +298,7 @@ void SThread::SetObserver(IThreadObserver* observer)
 
 unsigned __stdcall SThread::ThreadStart(void* parameter)
 {
+    // What the thread ends with unless its procedure returns.
     DWORD exitCode = kResultFail.Unsigned();
     HMODULE module = nullptr;
     {
