@@ -151,7 +151,7 @@ public:
 private:
     // Needs m_Section held: the node must not go before the new iterator holds the section too.
     IteratorPtr& MakeLocked(IteratorPtr& out, typename ListIterator::Node node, unsigned int position,
-                      int line) const
+                            int line) const
     {
         return Base::template MakeIterator<ResourceListIterator>(
             out, *this, node, position, line, CollectionAssert::ResourceListSource,
