@@ -1,4 +1,5 @@
-// Starts a program from a test and collects its real exit code and standard output.
+// Starts a program from a test and collects its real exit code, its standard output and the files it
+// leaves.
 #pragma once
 
 #include "library/system/SHandle.h"
@@ -7,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 
 namespace STest
@@ -85,6 +90,37 @@ inline ProcessResult RunProcess(std::wstring commandLine, DWORD timeoutMs = 60'0
         WaitForSingleObject(info.hProcess, 10'000);
     }
     GetExitCodeProcess(info.hProcess, &result.exitCode);
+    return result;
+}
+
+// A file's bytes; "<missing>" when it cannot be read.
+inline std::string ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
+}
+
+struct FolderRun
+{
+    ProcessResult run;
+    std::map<std::wstring, std::string> files; // what the run left in its folder, by name
+};
+
+// Runs a copy of `program` named `name`, with `arguments`, in `folder`: made for the run (a killed
+// run may have left one of that name) and removed after it.
+inline FolderRun RunCopyInFolder(const std::wstring& program, const std::filesystem::path& folder,
+                                 const std::wstring& name, const std::wstring& arguments, DWORD timeoutMs)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(program, folder / name);
+    FolderRun result{
+        RunProcess(Quote((folder / name).wstring()) + L" " + arguments, timeoutMs, folder.c_str()), {}};
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename() != name)
+            result.files[entry.path().filename().wstring()] = ReadFileBytes(entry.path());
+    std::filesystem::remove_all(folder, ignored);
     return result;
 }
 

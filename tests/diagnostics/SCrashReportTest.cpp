@@ -7,12 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace
 {
@@ -27,25 +23,19 @@ struct ChildRun
 };
 
 // Runs a copy of the child, named as given, in a folder of its own, padded so that the child's path has
-// the length given, and collects what it left there before removing the folder.
+// the length given.
 ChildRun RunChild(const std::wstring& mode, size_t childPathLength, const std::wstring& name = L"child.exe")
 {
     wchar_t path[MAX_PATH];
     std::wstring folder =
         std::wstring(path, GetTempPathW(MAX_PATH, path)) + L"diag_" + std::to_wstring(GetCurrentProcessId());
     folder.append(childPathLength - folder.size() - name.size() - 1, L'p');
-    fs::create_directory(folder);
-    fs::copy_file(STest::BinFolder() + L"diagnostics_crash_child.exe", folder + L"\\" + name);
-    ChildRun run;
-    run.exitCode =
-        STest::RunProcess(STest::Quote(folder + L"\\" + name) + L" " + mode, 120'000, folder.c_str())
-            .exitCode;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (const std::string file = entry.path().filename().string(); entry.path().filename() != name)
-            (file == "child.out" ? run.output : run.reports[file]) = std::string(
-                std::istreambuf_iterator<char>(std::ifstream(entry.path(), std::ios::binary).rdbuf()), {});
-    fs::remove_all(folder);
-
+    STest::FolderRun folderRun = STest::RunCopyInFolder(STest::BinFolder() + L"diagnostics_crash_child.exe",
+                                                        folder, name, mode, 120'000);
+    ChildRun run{folderRun.run.exitCode, {}, {}, {}, folderRun.files[L"child.out"]};
+    for (const auto& [file, bytes] : folderRun.files)
+        if (file != L"child.out")
+            run.reports[std::string(file.begin(), file.end())] = bytes;
     std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("debug: ", 0) == 0)

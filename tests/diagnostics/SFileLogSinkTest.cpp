@@ -19,16 +19,10 @@ using namespace S;
 namespace
 {
 
-std::string ReadBytes(const std::wstring& path)
-{
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
-}
-
 // The lines after the file's byte-order mark, each with its CR LF; none for a missing file.
 std::vector<std::string> LogLines(const std::wstring& path)
 {
-    const std::string bytes = ReadBytes(path);
+    const std::string bytes = STest::ReadFileBytes(path);
     if (bytes == "<missing>")
         return {};
     EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
@@ -148,7 +142,7 @@ TEST(SFileLogSinkZones, LineFormatWestAndEastOfUtc)
         for (const ULONGLONG end = GetTickCount64() + 120'000;
              !std::filesystem::exists(folder + name) && GetTickCount64() < end;)
             Sleep(20);
-        const std::string output = ReadBytes(folder + name);
+        const std::string output = STest::ReadFileBytes(folder + name);
         std::filesystem::remove(folder + name);
         EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
         EXPECT_NE(output.find(std::string("offset=") + offset), std::string::npos) << output;
@@ -164,7 +158,7 @@ TEST_F(SFileLogSinkTest, ForeignFilesAreRolledOverOwnOnesContinuedUntilALineWoul
         Install();
         LogError(L"after %d bytes", static_cast<int>(foreign.size()));
         m_Sink.Close();
-        EXPECT_EQ(ReadBytes(m_Backup), foreign);
+        EXPECT_EQ(STest::ReadFileBytes(m_Backup), foreign);
         const std::vector<std::string> lines = LogLines(m_Log);
         EXPECT_TRUE(lines.size() == 1 &&
                     lines[0].ends_with("after " + std::to_string(foreign.size()) + " bytes\r\n"))
@@ -172,17 +166,17 @@ TEST_F(SFileLogSinkTest, ForeignFilesAreRolledOverOwnOnesContinuedUntilALineWoul
     }
     EXPECT_EQ(m_Sink.GetSizeLimit(), 0x100000u); // without settings
     Install(10);                                 // raised to 1,024
-    std::string previous = ReadBytes(m_Log);
+    std::string previous = STest::ReadFileBytes(m_Log);
     for (int i = 10; i < 50; ++i)
     {
         LogError(L"line %d %s", i, std::wstring(60, L'x').c_str());
-        const std::string now = ReadBytes(m_Log);
+        const std::string now = STest::ReadFileBytes(m_Log);
         ASSERT_LE(now.size(), 1024u) << i;
         EXPECT_EQ(now.find("line " + std::to_string(i) + " "), now.rfind("line ")) << i; // the last line
         // A new file only when the line would not fit; the old one, as it was, becomes the backup.
         const bool renewed = LogLines(m_Log).size() == 1;
         EXPECT_TRUE(!renewed || previous.size() + now.size() - 3 > 1024) << i;
-        EXPECT_EQ(renewed ? ReadBytes(m_Backup) : now.substr(0, previous.size()), previous) << i;
+        EXPECT_EQ(renewed ? STest::ReadFileBytes(m_Backup) : now.substr(0, previous.size()), previous) << i;
         previous = now;
     }
     EXPECT_EQ(m_Sink.GetSizeLimit(), 1024u);
@@ -223,7 +217,7 @@ TEST_F(SFileLogSinkTest, ConcurrentWritersWriteWholeLinesAndLoseOnlyRolledOverOn
             for (size_t i = 0; i < numbers.size(); ++i)
                 EXPECT_EQ(numbers[i], 150 - static_cast<int>(numbers.size() - i)) << writer;
         EXPECT_EQ(m_Sink.GetSizeLimit(), limit == 8192u ? limit : 104857600u);
-        EXPECT_LE(ReadBytes(m_Log).size(), limit);
+        EXPECT_LE(STest::ReadFileBytes(m_Log).size(), limit);
         EXPECT_EQ(lines.size() < 8u * 150, limit == 8192u) << lines.size(); // lost lines only by rollover
     }
 }

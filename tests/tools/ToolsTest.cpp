@@ -153,7 +153,6 @@ TEST_F(ToolsTest, HelpAndBadArgumentsGiveTheDocumentedExitCodes)
         {appfonts + L"add --app-id {new}" + session + L" " + Quote(Tool(L"appfonts")), 1, L"not a font"},
         {appfonts + L"remove --app-id {absent}" + session, 1, L"nothing to remove"},
         {launcher + L"--help", 0, L"127 the program does not exist"},
-        {launcher + L"-h", 0, L"usage: launcher"},
         {launcher + L"/?", 0, L"usage: launcher"},
         {launcher + L"--session abc " + Tool(L"fontprobe"), 125, L"not an unsigned decimal number"},
         {launcher + Quote(unicodeProgram), 127, L"program not found: " + unicodeProgram},

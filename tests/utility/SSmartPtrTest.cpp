@@ -1,44 +1,18 @@
-#include "library/utility/SAutoPtr.h"
 #include "library/utility/SSmartPtr.h"
+
+#include "utility/Counted.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
-namespace
-{
-
-struct Counted
-{
-    static inline int live = 0;
-    int id;
-    explicit Counted(int i = 0) : id(i) { ++live; }
-    virtual ~Counted() { --live; }
-    bool IsEqual(const Counted& other) const { return id == other.id; }
-};
-
-using Auto = S::SAutoPtrT<Counted, 0>;
+using STest::Counted;
 using Smart = S::SSmartPtrT<Counted*, 0, 1>;
 
-} // namespace
-
-TEST(SPointers, AutoPtrMovesOwnershipAndSmartPtrCopiesShareOneCountAcrossThreads)
+TEST(SSmartPtr, CopiesShareOneCountAcrossThreadsAndTheTargetDiesOnce)
 {
     {
-        {
-            Counted kept(1);
-            Auto owning(new Counted(2)), borrowing(&kept, false);
-        }
-        Auto a(new Counted(3)), b(new Counted(4));
-        b = std::move(a);
-        EXPECT_EQ(Counted::live, 1); // b's old target was released
-        // A borrowed view of the own target: nothing is released, the borrow flag is taken over.
-        Auto view(b.Get(), false);
-        b = std::move(view);
-        EXPECT_EQ(Counted::live, 1);
-        delete b.Detach();
-
         Smart first(new Counted(7));
         {
             Smart second(first), third(new Counted(8));

@@ -1,4 +1,3 @@
-#include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
 #include "ExpectRows.h"
@@ -146,31 +145,6 @@ TEST(SStringZeroing, DestroyClearAssignAndMoveWipeTheOldText)
     target = std::move(source);
     EXPECT_EQ(Text(target), L"pw12");
     EXPECT_TRUE(STest::AllZero(source.GetNativeBuffer(), source.GetCapacity() * sizeof(wchar_t)));
-}
-
-TEST(SPath, ExtendedLengthBoundaryTable)
-{
-    const std::wstring prefix = L"\\\\?\\";
-    // A path of exactly `length` units: the start, then letters.
-    const auto Path = [](const std::wstring& start, size_t length)
-    { return start + std::wstring(length - start.size(), L'x'); };
-    const std::pair<std::wstring, bool> cases[] = {
-        {L"", false},
-        {Path(L"C:\\", 247), false},
-        {Path(L"C:\\", 248), true},
-        {Path(prefix + L"C:\\", 300), false}, // already prefixed
-        {Path(L"\\\\server\\share\\", 260), true},
-    };
-    for (const auto& [plain, prefixed] : cases)
-    {
-        SCOPED_TRACE(testing::Message() << plain.size() << " units");
-        SPath out(L"stale"), self(plain.c_str()),
-            narrow(SStringA(std::string(plain.begin(), plain.end()).c_str()));
-        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
-        EXPECT_EQ(std::wstring(self.GetExtendedLengthPath(self).c_str()), prefixed ? prefix + plain : plain);
-        EXPECT_EQ(std::wstring(narrow.GetExtendedLengthPath(out).c_str()), prefixed ? prefix + plain : plain);
-    }
-    EXPECT_EQ(Text(SPath(SStringUtf8("C:\\caf\xC3\xA9\\\xE4\xB8\xAD"))), L"C:\\caf\u00E9\\\u4E2D");
 }
 
 TEST(SStringCompareSearchAndEdit, AffixOrderFindTrimSplitAndReplaceTables)

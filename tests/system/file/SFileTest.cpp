@@ -1,12 +1,13 @@
 #include "library/system/file/SFile.h"
 
+#include "common/ProcessRunner.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 
@@ -37,11 +38,6 @@ struct SFileTest : testing::Test
 
     std::wstring PathOf(const wchar_t* name) const { return m_Root + L"\\" + name; }
     static void WriteText(const std::filesystem::path& to, const char* text) { std::ofstream(to) << text; }
-    static std::string ReadText(const std::wstring& path)
-    {
-        std::ifstream in(std::filesystem::path(path), std::ios::binary);
-        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-    }
 
     const std::wstring m_Root = std::filesystem::temp_directory_path().wstring() + L"lumerelx-sfile-" +
                                 std::to_wstring(GetCurrentProcessId());
@@ -74,7 +70,7 @@ TEST_F(SFileTest, DispositionsOnRealFiles)
         SFile file{SPath(path.c_str())};
         EXPECT_EQ(file.Open(mode, nullptr, false, m_Result), expected) << std::hex << mode;
         EXPECT_EQ(file.IsOpen(), expected == 0);
-        EXPECT_EQ(ReadText(path), after) << std::hex << mode;
+        EXPECT_EQ(STest::ReadFileBytes(path), after) << std::hex << mode;
     }
 }
 

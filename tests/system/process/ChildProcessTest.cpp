@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 namespace
@@ -15,33 +14,26 @@ const std::wstring Child = STest::BinFolder() + L"process_child.exe";
 
 // The child runs from a folder of its own, so that the reports it writes beside itself (UTF-16 text and
 // minidumps) can be read and removed.
-struct FolderRun
+struct ChildReports
 {
     STest::ProcessResult run;
     std::vector<std::wstring> reports;
-    std::vector<std::string> dumps;
+    std::vector<std::string> dumps; // their first four bytes
 };
 
-FolderRun RunInOwnFolder(const std::wstring& mode)
+ChildReports RunInOwnFolder(const std::wstring& mode)
 {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        (L"process-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" + mode);
-    std::error_code ignored; // a killed run may have left a folder of this name
-    std::filesystem::remove_all(folder, ignored);
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(Child, folder / L"child.exe");
-    FolderRun result{
-        STest::RunProcess(STest::Quote((folder / L"child.exe").wstring()) + L" " + mode, 300'000), {}, {}};
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-    {
-        std::ifstream file(entry.path(), std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-        if (entry.path().extension() == L".txt")
-            result.reports.emplace_back(reinterpret_cast<const wchar_t*>(text.data()), text.size() / 2);
-        else if (entry.path().extension() == L".dmp")
-            result.dumps.push_back(text.substr(0, 4));
-    }
-    std::filesystem::remove_all(folder, ignored);
+    const STest::FolderRun folderRun =
+        STest::RunCopyInFolder(Child,
+                               std::filesystem::temp_directory_path() /
+                                   (L"process-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" + mode),
+                               L"child.exe", mode, 300'000);
+    ChildReports result{folderRun.run, {}, {}};
+    for (const auto& [name, bytes] : folderRun.files)
+        if (name.ends_with(L".txt"))
+            result.reports.emplace_back(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        else if (name.ends_with(L".dmp"))
+            result.dumps.push_back(bytes.substr(0, 4));
     return result;
 }
 

@@ -6,6 +6,8 @@
 #include "library/system/SHandle.h"
 #include "library/system/process/thread/SThreadPool.h"
 
+#include "common/WaitUntil.h"
+
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -21,14 +23,7 @@
 namespace ThreadTest
 {
 
-// Waits (bounded) until `done` holds.
-inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10'000)
-{
-    for (const ULONGLONG deadline = GetTickCount64() + timeoutMs; !done(); Sleep(2))
-        if (GetTickCount64() > deadline)
-            return false;
-    return true;
-}
+using STest::WaitUntil;
 
 struct LogLine
 {

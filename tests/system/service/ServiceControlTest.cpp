@@ -1,4 +1,4 @@
-// ControlServiceByName, WaitForServiceState and RequestFontCacheStop against Wine's control
+// ControlServiceByName, WaitForServiceState and StopWithDependents against Wine's control
 // manager. Wine drops what a service's handler answers, so refusals of a stop come from the
 // script; Wine's own refusal of a second stop, and the wrong state after a stop, come from the
 // services. Waits that would last 20 s pass on a virtual clock. Services are started one after
@@ -10,8 +10,6 @@
 // active, and the enumeration lists the dependents or is left to Wine. Every service is real.
 #include "ServiceTestKit.h"
 
-#include "library/system/service/FontCachePool.h"
-#include "library/system/service/SFontCacheService.h"
 #include "library/system/service/ServiceControl.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +25,6 @@ using enum SServiceState;
 
 namespace
 {
-
-// The line a failed control-manager call logs.
-std::wstring Os(const std::wstring& function, const std::wstring& error)
-{
-    return function + L" received OS service code: " + error + L", from service: \"%ls\"";
-}
 
 const std::wstring DidStart = L"Successfully started service '%ls'.";
 const std::wstring DidStop = L"Successfully stopped service '%ls'.";
@@ -175,172 +167,6 @@ TEST(WaitForServiceState, PollsAtATenthOfTheWaitHintWithinOneToFiveSeconds)
     for (const auto& [hint, interval] :
          {std::pair<uint32_t, DWORD>{0, 1000}, {10001, 1000}, {35000, 3500}, {50010, 5000}, {90000, 5000}})
         EXPECT_EQ(ServiceWaitPollInterval(hint), interval) << hint;
-}
-
-// Every font-cache stop request handled and the job done with them.
-const auto Drained = [] { return WaitUntil([] { return PendingFontCacheStopRequests() == 0; }, 15000); };
-
-// Wine's own "FontCache" service is demand start, stopped when the prefix starts; each test
-// leaves it stopped.
-struct RequestFontCacheStopTest : ::testing::Test
-{
-    void SetUp() override { TearDown(); }
-    void TearDown() override
-    {
-        SResult result;
-        EXPECT_EQ(ControlServiceByName(result, L"FontCache", Stop, true, nullptr).Code(), 0);
-        EXPECT_EQ(StatusOf(L"FontCache").dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    }
-};
-
-TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsOnlyChecksItWhenStoppedAndDrainsOnFailure)
-{
-    SResult result;
-    ASSERT_EQ(ControlServiceByName(result, L"FontCache", Start, true, nullptr).Code(), 0);
-    ServiceCallScript script(L"Windows Font Cache Service");
-    RecordingLogger log;
-    RequestFontCacheStop();
-    ASSERT_TRUE(Drained());
-    EXPECT_TRUE(WaitUntil([] { return StatusOf(L"FontCache").dwCurrentState == SERVICE_STOPPED; }));
-    EXPECT_EQ(TextsWith(log, L"FontCache"), Lines{L"Sent stop request to service 'FontCache'."});
-    const int connections = script.connections;
-    const size_t lines = log.Lines().size();
-    RequestFontCacheStop(); // once stopped: one check, nothing sent, nothing logged
-    ASSERT_TRUE(Drained());
-    EXPECT_TRUE(script.connections == connections + 1 && script.stops == 1);
-    EXPECT_EQ(log.Lines().size(), lines);
-    script.connectionError = ERROR_ACCESS_DENIED; // a failed connection still drains the requests
-    RequestFontCacheStop();
-    RequestFontCacheStop();
-    ASSERT_TRUE(Drained());
-    EXPECT_EQ(TextsWith(log, L"ERROR_ACCESS_DENIED").at(0),
-              L"SServiceManager::Init received OS service code: ERROR_ACCESS_DENIED (0x00000005).");
-    script.connectionError = 0;
-    const std::wstring missing = TestService::UniqueName(L"missing_font_cache");
-    {
-        const SScopedForTesting name(SetFontCacheServiceNameForTesting, missing.c_str());
-        RequestFontCacheStop(); // no such service: nothing to stop
-        ASSERT_TRUE(Drained());
-    }
-    EXPECT_EQ(TextsWith(log, missing),
-              Lines{Said(Os(L"SServiceManager::OpenService", L"ERROR_SERVICE_DOES_NOT_EXIST (0x00000424)"),
-                         missing)});
-    EXPECT_EQ(script.stops, 1);
-    {
-        SThreadPool refusing(0, 0, L"Refusing", 0, std::unique_ptr<ISemaphore>{});
-        const SScopedForTesting pool(SetFontCachePoolForTesting, &refusing);
-        RequestFontCacheStop(); // the pool refuses the job: the request is dropped
-        EXPECT_EQ(PendingFontCacheStopRequests(), 0u);
-    }
-    EXPECT_EQ(TextsWith(log, L"with function"),
-              Lines{L"Failed calling thread pool [Refusing] with function [PostJob]."});
-    const int failed = script.connections;
-    RequestFontCacheStop(); // the counter is back at 0: this request posts a job of its own
-    ASSERT_TRUE(Drained());
-    EXPECT_EQ(script.connections, failed + 1);
-}
-
-// The requesters are let go at once; the job's first check waits at the gate until all ten
-// requests are in.
-TEST_F(RequestFontCacheStopTest, TenRequestsAtOncePostOneJobThatChecksTwice)
-{
-    ServiceCallScript script;
-    const HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(gate, nullptr);
-    script.gate = gate;
-    std::atomic<bool> go{false};
-    std::vector<std::thread> requesters;
-    for (int i = 0; i < 10; ++i)
-        requesters.emplace_back(
-            [&go]
-            {
-                while (!go)
-                    std::this_thread::yield();
-                RequestFontCacheStop();
-            });
-    go = true;
-    for (std::thread& requester : requesters)
-        requester.join();
-    EXPECT_EQ(PendingFontCacheStopRequests(), 10u);
-    EXPECT_TRUE(WaitUntil([&] { return script.connections == 1; }));
-    EXPECT_EQ(FontCachePool().GetQueuedCount(), 0u); // the one job is running, nothing waits behind it
-    SetEvent(gate);
-    EXPECT_TRUE(Drained());
-    // One check for the request that posted the job, one for the nine that came meanwhile.
-    EXPECT_EQ(script.connections, 2);
-    CloseHandle(gate);
-}
-
-TEST(SServiceClasses, RegistrationConfigurationNamesAndControls)
-{
-    SServiceManager manager;
-    SResult result;
-    std::unique_ptr<SService> other;
-    EXPECT_EQ(manager.OpenService(result, nullptr, L"x", 0), kResultServiceInvalidArgument);
-    EXPECT_EQ(manager.OpenService(result, &other, L"x", 0), kResultServiceNotOpen);
-    TestService test(L"config_with_a_name_longer_than_the_first_buffer");
-    ASSERT_TRUE(test.Registered());
-    SService& service = test.Service();
-    SServiceStatus status;
-    EXPECT_EQ(service.Control(result, ServiceControlCode::Stop, status), kResultServiceNotActive);
-    EXPECT_EQ(status.currentState, SServiceState::Stopped); // translated although the control failed
-    // Code by code from -1: the system's control codes and access masks, 0 past each table's end.
-    const std::vector<DWORD> controls{3, 4, 7, 10, 9, 8, 6, 2, 5, 1, 11, 13, 12},
-        managerAccess{0xF003F, 0x1, 0x8, 0x2, 0x4, 0x20, 0x10, 0x20014, 0x20022, 0x20009},
-        serviceAccess{0xF01FF, 0x2,   0x1,       0x8,     0x80,    0x40,    0x4,     0xF01FF, 0xF01FF,
-                      0x10000, 0x100, 0x1000000, 0x20000, 0x40000, 0x80000, 0x2008D, 0x20002, 0x20170};
-    {
-        ServiceCallScript script;
-        for (int32_t code = -1; code <= std::ssize(serviceAccess); ++code)
-        {
-            const auto expected = [code](const std::vector<DWORD>& table)
-            { return code >= 0 && code < std::ssize(table) ? table[code] : 0; };
-            SServiceManager connection;
-            connection.Init(result, code, nullptr, nullptr);
-            service.Control(result, code, status);
-            EXPECT_EQ(std::tuple(DWORD(script.access), DWORD(script.control), ServiceAccessMask(code)),
-                      std::tuple(expected(managerAccess), expected(controls), expected(serviceAccess)))
-                << code;
-        }
-    }
-    ASSERT_TRUE(test.Start());
-    EXPECT_EQ(service.Control(result, 99, status), kResultServiceInvalidArgument); // sent as control 0
-    EXPECT_TRUE(status.serviceType == 0xFFFFFFFFu &&
-                static_cast<int>(status.currentState) + status.processId == 0);
-
-    ASSERT_EQ(manager.Init(result, ServiceManagerAccess::All, nullptr, nullptr).Code(), 0);
-    std::unique_ptr<SService> limited; // without the right to read the status
-    ASSERT_EQ(manager.OpenService(result, &limited, test.SName(), ServiceAccess::ChangeConfig).Code(), 0);
-    {
-        RecordingLogger log;
-        EXPECT_EQ(limited->QueryStatus(result, status), kResultServiceAccessDenied);
-        EXPECT_TRUE(limited->IsRunning(nullptr) == -1 && limited->IsNotStopped() == -1);
-        EXPECT_EQ(WaitForServiceState(*limited, StartPending, Running, status), kResultServiceAccessDenied);
-        EXPECT_EQ(TextsWith(log, L"QueryStatus").at(0),
-                  Said(Os(L"SService::QueryStatus", L"ERROR_ACCESS_DENIED (0x00000005)"), test.Name()));
-    }
-    SServiceConfig change;
-    change.startType = SERVICE_DISABLED;
-    change.displayName = (test.Name() + L" shown").c_str();
-    EXPECT_EQ(manager.CreateService(result, &other, test.SName(), change, 0, nullptr),
-              kResultServiceOtherError);
-    EXPECT_EQ(other, nullptr);
-    ASSERT_EQ(service.ChangeConfig(result, change, nullptr).Code(), 0);
-    SServiceConfig read;
-    ASSERT_EQ(service.ReadConfig(result, read).Code(), 0);
-    // The type is left unchanged.
-    EXPECT_TRUE(read.startType == SERVICE_DISABLED && read.serviceType == SERVICE_WIN32_OWN_PROCESS);
-    EXPECT_NE(std::wstring(read.binaryPath.c_str()).find(L"service_host.exe\" " + test.Name()),
-              std::wstring::npos);
-    SString displayName, keyName;
-    ASSERT_EQ(manager.GetServiceDisplayName(result, test.SName(), displayName).Code(), 0);
-    ASSERT_EQ(manager.GetServiceKeyName(result, displayName, keyName).Code(), 0);
-    EXPECT_TRUE(displayName == change.displayName && keyName == test.SName());
-    SListT<SServiceEntry> all;
-    ASSERT_EQ(manager.EnumAllServices(result, SERVICE_WIN32, SERVICE_STATE_ALL, all).Code(), 0);
-    EXPECT_EQ(std::ranges::count(all.GetItems(), SServiceEntry{test.SName(), displayName, {}}), 1);
-    ASSERT_EQ(service.Delete(result).Code(), 0);
-    EXPECT_EQ(service.Delete(result), kResultServiceMarkedForDelete);
 }
 
 // A restart stops the dependents first, waiting for each, then the service; it starts the service

@@ -6,6 +6,7 @@
 
 #include "common/ProcessRunner.h"
 #include "common/RecordingLogger.h"
+#include "common/WaitUntil.h"
 #include "library/system/service/SServiceManager.h"
 #include "library/system/service/SServiceCalls.h"
 #include "library/system/service/ServiceControl.h"
@@ -37,6 +38,12 @@ inline Lines TextsWith(const RecordingLogger& log, const std::wstring& needle)
     return texts;
 }
 
+// The line a failed control-manager call logs.
+inline std::wstring Os(const std::wstring& function, const std::wstring& error)
+{
+    return function + L" received OS service code: " + error + L", from service: \"%ls\"";
+}
+
 // `format` with its one "%ls" filled in by `name`.
 inline std::wstring Said(const std::wstring& format, const std::wstring& name)
 {
@@ -60,14 +67,6 @@ inline SERVICE_STATUS_PROCESS StatusOf(const std::wstring& service)
     return status;
 }
 
-// Polls `predicate` every 10 ms; false when it does not hold within `timeoutMs`.
-template <typename Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs = 5000)
-{
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !predicate(); Sleep(10))
-        if (GetTickCount64() > end)
-            return false;
-    return true;
-}
 
 // While it lives, the service classes wait and pause by this clock, which notes every pause. A
 // virtual one only moves its own time on, a real one sleeps.
