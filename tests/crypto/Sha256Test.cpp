@@ -58,18 +58,13 @@ struct Sha256Engines : testing::TestWithParam<S::SSha256Engine>
     const S::SSha256Engine m_Previous = S::Sha256ActiveEngine();
 };
 
+// Short messages are the next case's, against the system's hash; these add the one-shot call, the
+// text form and a message far longer than any block count the other case reaches.
 TEST_P(Sha256Engines, MatchesTheStandardVectors)
 {
     const std::pair<std::string, const char*> vectors[] = {
-        {"", "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855"},
         {"abc", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "248D6A61D20638B8E5C026930C3E6039A33CE45964FF2167F6ECEDD419DB06C1"},
-        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrs"
-         "mnopqrstnopqrstu",
-         "CF5B16A778AF8380036CE59E7B0492370B249B11E8F07A51AFAC45037AFEE9D1"},
-        {std::string(1000000, 'a'), "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0"},
-    };
+        {std::string(1000000, 'a'), "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0"}};
     for (const auto& [message, digest] : vectors)
     {
         uint8_t oneShot[S::Sha256DigestSize];

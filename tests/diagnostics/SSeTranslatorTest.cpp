@@ -1,5 +1,5 @@
 // The translator that turns faults in this process into thrown members of the exception family.
-#include "diagnostics/Faults.h"
+#include "common/Faults.h"
 #include "library/diagnostics/crash/SSeTranslator.h"
 #include "library/diagnostics/crash/SWin32Exception.h"
 

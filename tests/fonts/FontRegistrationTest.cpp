@@ -4,7 +4,7 @@
 #include "common/ProcessRunner.h"
 #include "common/RecordingLogger.h"
 #include "common/RegistrySandbox.h"
-#include "fonts/FontLimitRows.h"
+#include "common/FontLimitRows.h"
 
 #include <gtest/gtest.h>
 

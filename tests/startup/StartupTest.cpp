@@ -2,7 +2,7 @@
 #include "library/diagnostics/crash/SSeTranslator.h"
 
 #include "startup/HandoffFixture.h"
-#include "diagnostics/Faults.h"
+#include "common/Faults.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "common/FontVisibility.h"
 #include "common/ProcessRunner.h"
 #include "common/RegistrySandbox.h"
-#include "fonts/FontLimitRows.h"
+#include "common/FontLimitRows.h"
 
 #include <gtest/gtest.h>
 

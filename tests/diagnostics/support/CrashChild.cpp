@@ -1,7 +1,7 @@
 // The child program of the crash-report tests. The tests copy it into a folder of their own and start
 // it there; reports land beside it, and its "<key>=<value>" facts and every debugger announcement
 // ("debug: <text>") go to "child.out".
-#include "diagnostics/Faults.h"
+#include "common/Faults.h"
 #include "library/diagnostics/log/Log.h"
 #include "library/diagnostics/SAssert.h"
 #include "library/diagnostics/crash/SSeTranslator.h"

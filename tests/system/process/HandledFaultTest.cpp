@@ -1,6 +1,6 @@
 // Faults that the code raising them handles itself keep their meaning on every kind of library thread,
 // while a fault in the library's own code still arrives as the fitting exception.
-#include "diagnostics/Faults.h"
+#include "common/Faults.h"
 #include "system/process/ThreadTestSupport.h"
 
 #include "library/diagnostics/crash/SWin32Exception.h"

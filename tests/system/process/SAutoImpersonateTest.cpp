@@ -1,7 +1,7 @@
 #include "library/system/process/SAutoImpersonate.h"
 
 #include "common/RecordingLogger.h"
-#include "system/process/TokenTestHelpers.h"
+#include "common/TokenTestHelpers.h"
 
 #include <gtest/gtest.h>
 

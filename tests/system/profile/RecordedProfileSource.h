@@ -5,7 +5,7 @@
 #include "library/system/profile/ProfileSource.h"
 #include "library/utility/SScopedForTesting.h"
 
-#include "system/process/TokenTestHelpers.h"
+#include "common/TokenTestHelpers.h"
 
 #include <deque>
 #include <string>

@@ -9,7 +9,7 @@
 //                          100 rounds each: the agent loaded with asynchronous work and unloaded at
 //                          once; the pool DLL given a job and unloaded at once; a pool destroyed
 //                          while its workers time out; and once, a pool destroyed inside an attach
-#include "diagnostics/Faults.h"
+#include "common/Faults.h"
 #include "system/process/ThreadTestSupport.h"
 
 #include "library/diagnostics/crash/SException.h"
