@@ -88,9 +88,9 @@ TEST(KnownFolders, LookupsThroughRecordedShell)
 }
 
 // The real shell: impersonation failures end the legacy lookup; the current one goes on for the
-// interactive user only. A virtual folder (kResultInvalidArgument) fails and leaves no path. Every lookup ends
-// the impersonation it started, on every path out of it. The live source turns failures into codes,
-// a buffer too small included, which Wine's userenv answers with the size it needs.
+// interactive user only. A virtual folder (kResultInvalidArgument) fails and leaves no path. Every lookup
+// ends the impersonation it started, on every path out of it. The live source turns failures into codes, a
+// buffer too small included, which Wine's userenv answers with the size it needs.
 TEST(KnownFolders, RealShellAndUserEnvironment)
 {
     ASSERT_FALSE(STest::ShellWindowExists());

@@ -67,7 +67,6 @@ inline SERVICE_STATUS_PROCESS StatusOf(const std::wstring& service)
     return status;
 }
 
-
 // While it lives, the service classes wait and pause by this clock, which notes every pause. A
 // virtual one only moves its own time on, a real one sleeps.
 struct RecordingClock final : S::IServiceWaitClock
