@@ -1,5 +1,6 @@
 // The DLL's only export. It never reports failure to the loader and never lets a C++ or a
 // structured exception escape into it: the process must load whatever the agent meets.
+#include "library/system/SHandle.h"
 #include "library/system/SModule.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
@@ -15,18 +16,8 @@ namespace
 DWORD WINAPI StartupThreadEntry(LPVOID module)
 {
     const DWORD exitCode = S::StartupThreadProc(nullptr);
+    // Raw, not through an owner: the last reference may go here, with the code that runs this.
     FreeLibraryAndExitThread(static_cast<HMODULE>(module), exitCode);
-}
-
-void CloseThreadHandle(HANDLE thread) noexcept
-{
-    try
-    {
-        CloseHandle(thread);
-    }
-    catch (...)
-    {
-    }
 }
 
 void AttachToProcess(HINSTANCE instance)
@@ -42,12 +33,9 @@ void AttachToProcess(HINSTANCE instance)
         S::SModuleRef reference = S::ReferenceModuleOf(reinterpret_cast<const void*>(&StartupThreadEntry));
         if (!reference)
             return;
-        const HANDLE thread = CreateThread(nullptr, 0, StartupThreadEntry, reference.get(), 0, nullptr);
-        if (thread != nullptr && thread != INVALID_HANDLE_VALUE)
-        {
-            reference.release(); // the thread's now
-            CloseThreadHandle(thread);
-        }
+        const S::SHandle thread(CreateThread(nullptr, 0, StartupThreadEntry, reference.Get(), 0, nullptr));
+        if (thread)
+            reference.Detach(); // the thread's now
     }
     else
     {

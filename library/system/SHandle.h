@@ -1,6 +1,15 @@
-// Owned kernel handles: one wrapper for every handle closed with CloseHandle. Both 0 and
-// INVALID_HANDLE_VALUE mean "no handle". Closing never throws and its failure is ignored,
-// since nothing useful can be done about it. Not thread-safe: one owner at a time.
+// Owned system resources: one owner template, SUniqueResource, and a named type for every kind of
+// handle or system memory the library releases.
+//
+// A policy gives the owner its resource type (Type), the value an empty owner holds (Empty), which
+// values are real resources (IsValid: anything else is never closed) and the close call (Close).
+// Closing never throws, its failure is ignored since nothing useful can be done about it, and the
+// thread's last error is the same after a close as before it, so a caller may close first and read
+// the reason of an earlier failure afterwards.
+// Closers that live in a module the library does not import (ole32, mpr, wer) are found at run time:
+// Resolve() finds them and says whether they exist; call it before taking such a resource, since
+// Close never loads anything and does nothing while its function is unknown.
+// Thread-safety: an owner belongs to one thread at a time; separate owners are independent.
 #pragma once
 
 #include <windows.h>
@@ -10,41 +19,124 @@
 namespace S
 {
 
-class SHandle
+template <typename Policy> class SUniqueResource
 {
 public:
-    SHandle() noexcept = default;
-    explicit SHandle(HANDLE handle) noexcept : m_Handle(handle) {}
-    SHandle(const SHandle&) = delete;
-    SHandle& operator=(const SHandle&) = delete;
-    SHandle(SHandle&& other) noexcept : m_Handle(other.Detach()) {}
-    SHandle& operator=(SHandle&& other) noexcept
+    using Type = typename Policy::Type;
+
+    SUniqueResource() noexcept = default;
+    explicit SUniqueResource(Type resource) noexcept : m_Resource(resource) {}
+    SUniqueResource(const SUniqueResource&) = delete;
+    SUniqueResource& operator=(const SUniqueResource&) = delete;
+    SUniqueResource(SUniqueResource&& other) noexcept : m_Resource(other.Detach()) {}
+    SUniqueResource& operator=(SUniqueResource&& other) noexcept
     {
         if (this != &other)
             Reset(other.Detach());
         return *this;
     }
-    ~SHandle() { Reset(); }
+    ~SUniqueResource() { Reset(); }
 
+    static bool IsValid(Type resource) noexcept { return Policy::IsValid(resource); }
+    bool IsValid() const noexcept { return Policy::IsValid(m_Resource); }
+    explicit operator bool() const noexcept { return IsValid(); }
+    Type Get() const noexcept { return m_Resource; }
+
+    // For APIs that return the resource through a pointer; closes what was held.
+    Type* Put() noexcept
+    {
+        Reset();
+        return &m_Resource;
+    }
+    Type Detach() noexcept { return std::exchange(m_Resource, Policy::Empty()); }
+    void Reset(Type resource = Policy::Empty()) noexcept
+    {
+        const Type old = std::exchange(m_Resource, resource);
+        if (!Policy::IsValid(old) || old == resource)
+            return;
+        const DWORD lastError = GetLastError();
+        Policy::Close(old);
+        SetLastError(lastError);
+    }
+
+private:
+    Type m_Resource = Policy::Empty();
+};
+
+// A policy for resources whose only "no resource" value is null.
+template <typename T> struct SNullIsEmpty
+{
+    using Type = T;
+    static constexpr Type Empty() noexcept { return nullptr; }
+    static bool IsValid(Type resource) noexcept { return resource != nullptr; }
+};
+
+// Kernel objects closed with CloseHandle; both 0 and INVALID_HANDLE_VALUE mean "no handle".
+struct SKernelHandlePolicy : SNullIsEmpty<HANDLE>
+{
     static bool IsValid(HANDLE handle) noexcept
     {
         return handle != nullptr && handle != INVALID_HANDLE_VALUE;
     }
-    bool IsValid() const noexcept { return IsValid(m_Handle); }
-    explicit operator bool() const noexcept { return IsValid(); }
-    HANDLE Get() const noexcept { return m_Handle; }
-
-    // For APIs that return a handle through a pointer; closes what was held.
-    HANDLE* Put() noexcept
-    {
-        Reset();
-        return &m_Handle;
-    }
-    HANDLE Detach() noexcept { return std::exchange(m_Handle, nullptr); }
-    void Reset(HANDLE handle = nullptr) noexcept;
-
-private:
-    HANDLE m_Handle = nullptr;
+    static void Close(HANDLE handle) noexcept;
 };
+// Failure contract: a failed close is ignored; the last error survives it.
+using SHandle = SUniqueResource<SKernelHandlePolicy>;
+
+struct SRegistryKeyPolicy : SNullIsEmpty<HKEY>
+{
+    static void Close(HKEY key) noexcept;
+};
+// An open registry key (RegCloseKey). Failure contract: a failed close is ignored; the last error survives
+// it.
+using SRegistryKeyHandle = SUniqueResource<SRegistryKeyPolicy>;
+
+struct SServiceHandlePolicy : SNullIsEmpty<SC_HANDLE>
+{
+    static void Close(SC_HANDLE handle) noexcept;
+};
+// A control-manager or service handle (CloseServiceHandle). Failure contract: as SHandle.
+using SServiceHandle = SUniqueResource<SServiceHandlePolicy>;
+
+struct SModulePolicy : SNullIsEmpty<HMODULE>
+{
+    static void Close(HMODULE module) noexcept;
+};
+// One reference on a loaded module (FreeLibrary). Failure contract: as SHandle.
+using SModuleRef = SUniqueResource<SModulePolicy>;
+
+struct SLocalMemoryPolicy : SNullIsEmpty<void*>
+{
+    static void Close(void* memory) noexcept;
+};
+// Memory a system call allocated with LocalAlloc for its caller. Failure contract: as SHandle.
+using SLocalMemory = SUniqueResource<SLocalMemoryPolicy>;
+
+struct STaskMemoryPolicy : SNullIsEmpty<void*>
+{
+    static bool Resolve() noexcept;
+    static void Close(void* memory) noexcept;
+};
+// Memory a shell or COM call allocated for its caller (CoTaskMemFree, found at run time).
+// Failure contract: without Resolve() having found the function, the memory is left (never a crash).
+using STaskMemory = SUniqueResource<STaskMemoryPolicy>;
+
+struct SNetworkEnumerationPolicy : SNullIsEmpty<HANDLE>
+{
+    static bool Resolve() noexcept;
+    static void Close(HANDLE enumeration) noexcept;
+};
+// An open enumeration of network resources (WNetCloseEnum, found at run time). Failure contract: as
+// STaskMemory.
+using SNetworkEnumeration = SUniqueResource<SNetworkEnumerationPolicy>;
+
+struct SErrorReportPolicy : SNullIsEmpty<HANDLE>
+{
+    static bool Resolve() noexcept;
+    static void Close(HANDLE report) noexcept;
+};
+// A Windows Error Reporting report (WerReportCloseHandle, found at run time); its close loads nothing,
+// so a crash report may use it. Failure contract: as STaskMemory.
+using SErrorReport = SUniqueResource<SErrorReportPolicy>;
 
 } // namespace S

@@ -1,32 +1,26 @@
 // Modules and their functions found at run time. A guest in another process loads a system module
 // only when the work that needs it runs, never at its own load.
 //
-// SModuleRef owns one module reference (FreeLibrary at release); ReferenceModuleOf takes one on the
-// module that holds an address, such as a thread's own code. FindModuleFunction looks a function up
-// by name and type. SLazyFunction finds a function of a system module on first use and keeps the
-// answer, found or missing, for the life of the process; the module then stays loaded, as a
-// delay-loaded import would.
-// Failure contract: a lookup that fails gives null; the last error then holds the loader's reason.
+// SModuleRef (SHandle.h) owns one module reference; LoadModule takes one by name, ReferenceModuleOf
+// one on the module that holds an address, such as a thread's own code. FindModuleFunction looks a function
+// up by name and type. SLazyFunction finds a function of a system module on first use and keeps the answer,
+// found or missing, for the life of the process; the module then stays loaded, as a delay-loaded import
+// would. Failure contract: a lookup that fails gives null; the last error then holds the loader's reason.
 // Thread-safety: SLazyFunction may be used from any thread; two first uses at once may both load
 // the module, which only adds a reference.
 #pragma once
 
 #include "library/diagnostics/SResultCodes.h"
+#include "library/system/SHandle.h"
 
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
 #include <type_traits>
 
 namespace S
 {
 
-struct SModuleRelease
-{
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using SModuleRef = std::unique_ptr<std::remove_pointer_t<HMODULE>, SModuleRelease>;
 
 // A new reference on a module loaded by name; null when it cannot be loaded.
 inline SModuleRef LoadModule(const wchar_t* name) noexcept
@@ -39,7 +33,7 @@ inline SModuleRef ReferenceModuleOf(const void* address) noexcept
 {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(address), &module))
-        return nullptr;
+        return SModuleRef();
     return SModuleRef(module);
 }
 
@@ -74,11 +68,11 @@ public:
     {
         if (m_State.load(std::memory_order_acquire) == State::Resolved)
             return m_Function.load(std::memory_order_relaxed);
-        const HMODULE module = LoadLibraryW(m_Module);
-        const Function function = FindModuleFunction<Function>(module, m_Name);
-        // A module without the function is of no further use.
-        if (module != nullptr && function == nullptr)
-            FreeLibrary(module);
+        SModuleRef module = LoadModule(m_Module);
+        const Function function = FindModuleFunction<Function>(module.Get(), m_Name);
+        // A module with the function stays for the process; one without it is of no further use.
+        if (function != nullptr)
+            module.Detach();
         m_Function.store(function, std::memory_order_relaxed);
         m_State.store(State::Resolved, std::memory_order_release);
         return function;

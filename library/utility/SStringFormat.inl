@@ -111,6 +111,7 @@ template <class Str, class C, UINT D, int F> bool SStringBaseT<Str, C, D, F>::Fo
         return true;
     const bool result = AssignNative(buffer, SNpos);
     SecureZero(buffer, written * sizeof(C));
+    // Raw: the strings sit below the system layer and its owner types.
     ::LocalFree(buffer);
     return result;
 }

@@ -94,6 +94,7 @@ std::wstring DescribeError(DWORD error)
                                             FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    // Raw: the tools' support code links nothing of the library.
     if (buffer != nullptr)
         LocalFree(buffer);
     while (!text.empty() &&

@@ -11,6 +11,7 @@
 // the named DLL completely and loads it again first. Exit codes: 0 every family visible, 1 one of
 // them absent, 2 usage error.
 #include "fonts/FontRegistration.h"
+#include "library/system/SModule.h"
 #include "library/system/osversion/SOSInfo.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/Handoff.h"
@@ -56,8 +57,8 @@ void NTAPI CountAgentThread(PVOID, DWORD reason, PVOID)
 {
     if (reason != DLL_THREAD_ATTACH)
         return;
-    static const auto query = reinterpret_cast<QueryThreadFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    static const auto query =
+        S::FindLoadedModuleFunction<QueryThreadFn>(L"ntdll.dll", "NtQueryInformationThread");
     const HMODULE agent = GetModuleHandleW(L"Lumerelx64.dll");
     void* start = nullptr;
     if (query == nullptr || agent == nullptr ||
@@ -118,6 +119,7 @@ bool ReloadDll(const std::wstring& name)
     HMODULE module = GetModuleHandleW(name.c_str());
     while (module != nullptr)
     {
+        // Raw: this drops references the probe never took as owners, until the module is gone.
         FreeLibrary(module);
         module = GetModuleHandleW(name.c_str());
     }

@@ -10,6 +10,7 @@
 // (the DLL missing or not placed: the process is then ended and its hand-off values removed),
 // 126 the program cannot be started, 127 the program does not exist.
 #include "library/system/SHandle.h"
+#include "library/system/SModule.h"
 #include "library/system/registry/SRegKey.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
@@ -209,8 +210,8 @@ bool PlaceDll(HANDLE process, const std::wstring& dllPath)
     bool loaded = false;
     if (WriteProcessMemory(process, remote, dllPath.c_str(), bytes, nullptr))
     {
-        const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+        const auto loadLibrary =
+            S::FindLoadedModuleFunction<LPTHREAD_START_ROUTINE>(L"kernel32.dll", "LoadLibraryW");
         S::SHandle thread(CreateRemoteThread(process, nullptr, 0, loadLibrary, remote, 0, nullptr));
         if (!thread)
             Print(Stream::Err, L"launcher: cannot start the loading thread: %ls\n",

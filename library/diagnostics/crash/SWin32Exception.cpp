@@ -87,7 +87,6 @@ SLazyFunction<decltype(&WerReportCreate)> g_WerReportCreate{L"wer.dll", "WerRepo
 SLazyFunction<decltype(&WerReportAddDump)> g_WerReportAddDump{L"wer.dll", "WerReportAddDump"};
 SLazyFunction<decltype(&WerReportAddFile)> g_WerReportAddFile{L"wer.dll", "WerReportAddFile"};
 SLazyFunction<decltype(&WerReportSubmit)> g_WerReportSubmit{L"wer.dll", "WerReportSubmit"};
-SLazyFunction<decltype(&WerReportCloseHandle)> g_WerReportCloseHandle{L"wer.dll", "WerReportCloseHandle"};
 
 // The calling thread's stage text lives in a thread-local slot of its own: reading it on the crash
 // path allocates nothing.
@@ -167,30 +166,8 @@ bool CopyIfFits(wchar_t* field, size_t capacity, const wchar_t* text, size_t len
     return true;
 }
 
-class WerReport
-{
-public:
-    WerReport() noexcept = default;
-    ~WerReport() { Close(); }
-    WerReport(const WerReport&) = delete;
-    WerReport& operator=(const WerReport&) = delete;
-
-    HREPORT* Put() noexcept { return &m_Handle; }
-    HREPORT Get() const noexcept { return m_Handle; }
-    void Close() noexcept
-    {
-        const auto close = g_WerReportCloseHandle.GetIfResolved();
-        if (m_Handle != nullptr && close != nullptr)
-            close(m_Handle);
-        m_Handle = nullptr;
-    }
-
-private:
-    HREPORT m_Handle = nullptr;
-};
-
 // The steps between creating and closing an error report; the first failure skips the rest.
-SResult FillAndSubmit(const WerReport& report, const EXCEPTION_POINTERS* pointers,
+SResult FillAndSubmit(const SErrorReport& report, const EXCEPTION_POINTERS* pointers,
                       const wchar_t* dumpFile) noexcept
 {
     const auto addDump = g_WerReportAddDump.GetIfResolved();
@@ -306,7 +283,7 @@ void SWin32Exception::ArmCrashReporting() noexcept
     g_WerReportAddDump.Get();
     g_WerReportAddFile.Get();
     g_WerReportSubmit.Get();
-    g_WerReportCloseHandle.Get();
+    SErrorReportPolicy::Resolve();
 }
 
 const char* SWin32Exception::GetCodeName(DWORD code) noexcept
@@ -448,13 +425,13 @@ SResult SWin32Exception::SendWerReport(const EXCEPTION_POINTERS* pointers, const
         result = kResultFunctionMissing;
         return result;
     }
-    WerReport report;
+    SErrorReport report;
     result = create(L"CoreWerReport", WerReportCritical, &information, report.Put());
     if (result.Failed())
         return result;
     AnnounceToDebugger(L"SWin32Exception::SendWerReport created.\n");
     result = FillAndSubmit(report, pointers, dumpFile);
-    report.Close();
+    report.Reset();
     AnnounceToDebugger(L"SWin32Exception::SendWerReport exited.\n");
     return result;
 }

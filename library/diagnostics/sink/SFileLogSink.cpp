@@ -1,5 +1,6 @@
 #include "library/diagnostics/sink/SFileLogSink.h"
 
+#include "library/system/SHandle.h"
 #include "library/system/process/SCriticalSection.h"
 
 #include <aclapi.h>
@@ -82,18 +83,16 @@ void FormatTimeStamp(wchar_t (&out)[128]) noexcept
 
 bool SFileLogSink::IsOpenToEveryone(HANDLE file) const noexcept
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    SLocalMemory descriptor;
     PACL dacl = nullptr;
     if (GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
+                        descriptor.Put()) != ERROR_SUCCESS)
         return false;
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL explicitDacl = nullptr;
-    const bool isNull = GetSecurityDescriptorDacl(descriptor, &present, &explicitDacl, &defaulted) &&
-                        present && explicitDacl == nullptr && !defaulted;
-    LocalFree(descriptor);
-    return isNull;
+    return GetSecurityDescriptorDacl(descriptor.Get(), &present, &explicitDacl, &defaulted) && present &&
+           explicitDacl == nullptr && !defaulted;
 }
 
 namespace

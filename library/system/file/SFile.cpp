@@ -1,6 +1,7 @@
 #include "library/system/file/SFile.h"
 
 #include "library/diagnostics/SWin32ErrorResult.h"
+#include "library/system/SModule.h"
 #include "library/system/process/SEvent.h"
 
 #include <atomic>
@@ -46,13 +47,8 @@ constexpr int FileStandardInformationClass = 5;
 // Looked up once; a missing entry point is remembered as missing.
 NtQueryInformationFileFn QueryInformationFileEntry() noexcept
 {
-    static const NtQueryInformationFileFn entry = []() noexcept
-    {
-        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll == nullptr ? nullptr
-                                : reinterpret_cast<NtQueryInformationFileFn>(reinterpret_cast<void*>(
-                                      GetProcAddress(ntdll, "NtQueryInformationFile")));
-    }();
+    static const NtQueryInformationFileFn entry =
+        FindLoadedModuleFunction<NtQueryInformationFileFn>(L"ntdll.dll", "NtQueryInformationFile");
     return entry;
 }
 

@@ -5,7 +5,6 @@
 
 #include <winnetwk.h>
 
-#include <memory>
 #include <string_view>
 
 namespace S
@@ -22,13 +21,6 @@ thread_local SMappedDrives* t_CurrentMappedDrives = nullptr;
 // that load only.
 constinit SLazyFunction<decltype(&WNetOpenEnumW)> g_OpenEnum{L"mpr.dll", "WNetOpenEnumW"};
 constinit SLazyFunction<decltype(&WNetEnumResourceW)> g_EnumResource{L"mpr.dll", "WNetEnumResourceW"};
-constinit SLazyFunction<decltype(&WNetCloseEnum)> g_CloseEnum{L"mpr.dll", "WNetCloseEnum"};
-
-struct EnumerationClose
-{
-    void operator()(HANDLE enumeration) const noexcept { g_CloseEnum.GetIfResolved()(enumeration); }
-};
-using EnumerationHolder = std::unique_ptr<std::remove_pointer_t<HANDLE>, EnumerationClose>;
 
 constexpr bool IsAsciiLetter(wchar_t ch) noexcept
 {
@@ -82,10 +74,10 @@ BOOL SMappedDrives::Refresh(HANDLE token)
     const auto openEnum = g_OpenEnum.Get();
     const auto enumResource = g_EnumResource.Get();
     HANDLE opened = nullptr;
-    if (openEnum == nullptr || enumResource == nullptr || g_CloseEnum.Get() == nullptr ||
+    if (openEnum == nullptr || enumResource == nullptr || !SNetworkEnumerationPolicy::Resolve() ||
         openEnum(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &opened) != NO_ERROR)
         return FALSE;
-    const EnumerationHolder enumeration(opened);
+    const SNetworkEnumeration enumeration(opened);
     if (buffer.Resize(result, InitialEnumerationBytes, false).Failed())
         return FALSE;
 
@@ -93,7 +85,7 @@ BOOL SMappedDrives::Refresh(HANDLE token)
     {
         DWORD count = 1;
         DWORD size = buffer.GetCount();
-        const DWORD error = enumResource(enumeration.get(), &count, buffer.GetData(), &size);
+        const DWORD error = enumResource(enumeration.Get(), &count, buffer.GetData(), &size);
         if (error == ERROR_NO_MORE_ITEMS)
             return TRUE;
         if (error == ERROR_MORE_DATA)

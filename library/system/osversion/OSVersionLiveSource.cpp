@@ -1,9 +1,10 @@
 #include "library/system/osversion/OSVersionLiveSource.h"
 
+#include "library/system/SModule.h"
 #include "library/system/osversion/SOSInfo.h"
 #include "library/system/registry/SRegKey.h"
 
-#include <memory>
+#include <vector>
 
 namespace S
 {
@@ -11,18 +12,9 @@ namespace S
 namespace
 {
 
-template <typename Function> Function LookUp(const wchar_t* module, const char* name) noexcept
-{
-    const HMODULE handle = GetModuleHandleW(module);
-    if (handle == nullptr)
-        return nullptr;
-    // Through the generic function type, which converts to any other without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
-}
-
 template <typename Function> Function LookUpKernel32(const char* name) noexcept
 {
-    return LookUp<Function>(L"KERNEL32.DLL", name);
+    return FindLoadedModuleFunction<Function>(L"KERNEL32.DLL", name);
 }
 
 // An open key below HKEY_LOCAL_MACHINE, closed with the object.
@@ -52,12 +44,6 @@ public:
 private:
     SRegKey m_Key;
 };
-
-struct FreeLibraryDeleter
-{
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using LoadedLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeLibraryDeleter>;
 
 } // namespace
 
@@ -162,7 +148,7 @@ bool OSVersionLiveSource::NativeArchitecture(WORD& architecture)
 bool OSVersionLiveSource::QueryTrueVersion(OSVERSIONINFOEXW& info)
 {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-    const auto rtlGetVersion = LookUp<RtlGetVersionFn>(L"NTDLL.DLL", "RtlGetVersion");
+    const auto rtlGetVersion = FindLoadedModuleFunction<RtlGetVersionFn>(L"NTDLL.DLL", "RtlGetVersion");
     return rtlGetVersion != nullptr && rtlGetVersion(&info) >= 0;
 }
 
@@ -175,18 +161,15 @@ bool OSVersionLiveSource::HalFileVersionLS(DWORD& versionLS)
     wcscat_s(path, L"\\HAL.DLL");
 
     // The version library is loaded only for this one query.
-    const LoadedLibrary version(LoadLibraryW(L"version.dll"));
+    const SModuleRef version = LoadModule(L"version.dll");
     if (!version)
         return false;
     using SizeFn = DWORD(WINAPI*)(const wchar_t*, DWORD*);
     using InfoFn = BOOL(WINAPI*)(const wchar_t*, DWORD, DWORD, void*);
     using QueryFn = BOOL(WINAPI*)(const void*, const wchar_t*, void**, UINT*);
-    const auto getSize = reinterpret_cast<SizeFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(version.get(), "GetFileVersionInfoSizeW")));
-    const auto getInfo = reinterpret_cast<InfoFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(version.get(), "GetFileVersionInfoW")));
-    const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(version.get(), "VerQueryValueW")));
+    const auto getSize = FindModuleFunction<SizeFn>(version.Get(), "GetFileVersionInfoSizeW");
+    const auto getInfo = FindModuleFunction<InfoFn>(version.Get(), "GetFileVersionInfoW");
+    const auto query = FindModuleFunction<QueryFn>(version.Get(), "VerQueryValueW");
     if (getSize == nullptr || getInfo == nullptr || query == nullptr)
         return false;
 

@@ -7,7 +7,6 @@
 #include <userenv.h>
 
 #include <atomic>
-#include <memory>
 
 namespace S
 {
@@ -20,7 +19,6 @@ constexpr DWORD PathChars = MAX_PATH;
 constinit SLazyFunction<decltype(&SHGetKnownFolderPath)> g_KnownFolderPath{L"shell32.dll",
                                                                            "SHGetKnownFolderPath"};
 constinit SLazyFunction<decltype(&SHGetFolderPathW)> g_FolderPath{L"shell32.dll", "SHGetFolderPathW"};
-constinit SLazyFunction<decltype(&CoTaskMemFree)> g_TaskMemFree{L"ole32.dll", "CoTaskMemFree"};
 constinit SLazyFunction<decltype(&GetUserProfileDirectoryW)> g_UserProfileDirectory{
     L"userenv.dll", "GetUserProfileDirectoryW"};
 constinit SLazyFunction<decltype(&ExpandEnvironmentStringsForUserW)> g_ExpandForUser{
@@ -33,17 +31,12 @@ SResult LastErrorResult() noexcept
     return error != 0 ? HResultFromWin32(error) : kResultGenFailure;
 }
 
-struct TaskMemoryFree
-{
-    void operator()(wchar_t* text) const noexcept { g_TaskMemFree.GetIfResolved()(text); }
-};
-
 class ProfileLiveSource final : public IProfileSource
 {
 public:
     bool HasKnownFolderLookup() override
     {
-        return g_TaskMemFree.Get() != nullptr && g_KnownFolderPath.Get() != nullptr;
+        return STaskMemoryPolicy::Resolve() && g_KnownFolderPath.Get() != nullptr;
     }
 
     SResult KnownFolderPath(const GUID& id, DWORD flags, HANDLE token, SString& path) override
@@ -53,9 +46,9 @@ public:
             return kResultFunctionMissing;
         wchar_t* text = nullptr;
         const HRESULT result = g_KnownFolderPath.Get()(id, flags, token, &text);
-        const std::unique_ptr<wchar_t, TaskMemoryFree> owned(text);
+        const STaskMemory owned(text);
         if (owned)
-            path.AssignNative(owned.get());
+            path.AssignNative(text);
         return result;
     }
 

@@ -90,8 +90,9 @@ SResult SRegKey::SetLocation(const SRegKeyLocation& location)
 void SRegKey::Close() noexcept
 {
     if (m_IsOpen != 0 && m_OwnsHandle != 0)
-        RegCloseKey(m_Handle);
-    m_Handle = nullptr;
+        m_Handle.Reset();
+    else
+        m_Handle.Detach();
     m_IsOpen = 0;
     m_OwnsHandle = 0;
 }
@@ -103,7 +104,7 @@ SResult SRegKey::Open(REGSAM access)
     const LSTATUS error = RegOpenKeyExW(m_Location.root, m_Location.path.c_str(), 0, access, &handle);
     if (error != ERROR_SUCCESS)
         return TranslateRegistryError(error, kResultRegistryKeyNotFound);
-    m_Handle = handle;
+    m_Handle.Reset(handle);
     m_IsOpen = 1;
     m_OwnsHandle = 1;
     return 0;
@@ -118,7 +119,7 @@ SResult SRegKey::Create(REGSAM access, DWORD /*ignoredOptions*/)
                                           REG_OPTION_NON_VOLATILE, access, nullptr, &handle, nullptr);
     if (error != ERROR_SUCCESS)
         return TranslateRegistryError(error, kResultRegistryKeyNotFound);
-    m_Handle = handle;
+    m_Handle.Reset(handle);
     m_IsOpen = 1;
     m_OwnsHandle = 1;
     return 0;
@@ -128,8 +129,9 @@ SResult SRegKey::QueryString(const wchar_t* valueName, SString& out, const wchar
 {
     // A key that is not open fails its size query like any other, and so gets the default.
     DWORD size = 0;
-    LSTATUS error = m_IsOpen != 0 ? RegQueryValueExW(m_Handle, valueName, nullptr, nullptr, nullptr, &size)
-                                  : ERROR_INVALID_HANDLE;
+    LSTATUS error = m_IsOpen != 0
+                        ? RegQueryValueExW(m_Handle.Get(), valueName, nullptr, nullptr, nullptr, &size)
+                        : ERROR_INVALID_HANDLE;
     if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA)
     {
         if (defaultText != nullptr)
@@ -150,7 +152,7 @@ SResult SRegKey::QueryString(const wchar_t* valueName, SString& out, const wchar
         if (resized.Failed())
             return resized;
         DWORD readSize = size;
-        error = RegQueryValueExW(m_Handle, valueName, nullptr, nullptr,
+        error = RegQueryValueExW(m_Handle.Get(), valueName, nullptr, nullptr,
                                  reinterpret_cast<BYTE*>(buffer.GetData()), &readSize);
         if (error == ERROR_MORE_DATA && readSize > size && attempt < 4)
         {

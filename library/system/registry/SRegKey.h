@@ -5,6 +5,7 @@
 #pragma once
 
 #include "library/diagnostics/SResultCodes.h"
+#include "library/system/SHandle.h"
 #include "library/utility/SPath.h"
 #include "library/utility/SString.h"
 
@@ -52,12 +53,12 @@ public:
     SResult QueryString(const wchar_t* valueName, SString& out, const wchar_t* defaultText) const;
     void Close() noexcept;
 
-    HKEY GetHandle() const noexcept { return m_Handle; }
+    HKEY GetHandle() const noexcept { return m_Handle.Get(); }
     bool IsOpen() const noexcept { return m_IsOpen != 0; }
 
 private:
     SRegKeyLocation m_Location;
-    HKEY m_Handle = nullptr;
+    SRegistryKeyHandle m_Handle;
     uint32_t m_IsOpen = 0;
     uint32_t m_OwnsHandle = 0;
 };

@@ -3,13 +3,6 @@
 namespace S
 {
 
-void SServiceHandle::Reset(SC_HANDLE handle) noexcept
-{
-    if (m_Handle != nullptr && m_Handle != handle)
-        CloseServiceHandle(m_Handle);
-    m_Handle = handle;
-}
-
 SServiceBase::SServiceBase(const SString& name, SC_HANDLE handle) : m_Name(name), m_Handle(handle) {}
 
 const wchar_t* SServiceBase::GetName() const noexcept

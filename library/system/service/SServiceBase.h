@@ -3,40 +3,14 @@
 // Thread-safety: an object belongs to one thread at a time; separate objects are independent.
 #pragma once
 
+#include "library/system/SHandle.h"
 #include "library/system/process/SSyncable.h"
 #include "library/utility/SString.h"
 
 #include <windows.h>
 
-#include <utility>
-
 namespace S
 {
-
-// Owns one handle of the control manager; closing never fails visibly.
-class SServiceHandle
-{
-public:
-    SServiceHandle() noexcept = default;
-    explicit SServiceHandle(SC_HANDLE handle) noexcept : m_Handle(handle) {}
-    SServiceHandle(const SServiceHandle&) = delete;
-    SServiceHandle& operator=(const SServiceHandle&) = delete;
-    SServiceHandle(SServiceHandle&& other) noexcept : m_Handle(std::exchange(other.m_Handle, nullptr)) {}
-    SServiceHandle& operator=(SServiceHandle&& other) noexcept
-    {
-        if (this != &other)
-            Reset(std::exchange(other.m_Handle, nullptr));
-        return *this;
-    }
-    ~SServiceHandle() { Reset(); }
-
-    SC_HANDLE Get() const noexcept { return m_Handle; }
-    explicit operator bool() const noexcept { return m_Handle != nullptr; }
-    void Reset(SC_HANDLE handle = nullptr) noexcept;
-
-private:
-    SC_HANDLE m_Handle = nullptr;
-};
 
 class SServiceBase : public SSyncable
 {

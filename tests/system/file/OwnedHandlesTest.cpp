@@ -1,11 +1,13 @@
-// Every owner of a handle really closes it: the process's handle count after many opens and closes,
-// through reopening, closing and destruction, is what it was before.
+// Every owner of a handle really closes it: the process's handle count (or a module's references)
+// after many opens and closes, through reopening, closing and destruction, is what it was before.
 #include "library/system/SHandle.h"
+#include "library/system/SModule.h"
 #include "library/system/file/SFile.h"
 #include "library/system/process/SEvent.h"
 #include "library/system/process/SSemaphore.h"
 #include "library/system/process/thread/SThread.h"
 #include "library/system/registry/SRegKey.h"
+#include "library/system/service/SServiceManager.h"
 
 #include "common/RegistrySandbox.h"
 
@@ -26,8 +28,8 @@ namespace
 // the system's handle list.
 size_t CountHandles()
 {
-    const auto query = reinterpret_cast<decltype(&NtQuerySystemInformation)>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    const auto query = FindLoadedModuleFunction<decltype(&NtQuerySystemInformation)>(
+        L"ntdll.dll", "NtQuerySystemInformation");
     std::vector<ULONG_PTR> list(1 << 16);
     ULONG size = 0;
     while (query(SystemHandleInformation, list.data(), static_cast<ULONG>(list.size() * sizeof(ULONG_PTR)),
@@ -37,6 +39,20 @@ size_t CountHandles()
     return static_cast<size_t>(std::count_if(info.Handle, info.Handle + info.Count,
                                              [](const SYSTEM_HANDLE_ENTRY& e)
                                              { return e.OwnerPid == GetCurrentProcessId(); }));
+}
+
+// A module nothing else here keeps loaded.
+constexpr wchar_t kSpareModule[] = L"version.dll";
+
+// How many releases unload the module; each is taken back afterwards.
+size_t CountModuleReferences()
+{
+    size_t count = 0;
+    for (HMODULE module; count < 1000 && (module = GetModuleHandleW(kSpareModule)) != nullptr; ++count)
+        FreeLibrary(module);
+    for (size_t taken = 0; taken < count; ++taken)
+        LoadLibraryW(kSpareModule);
+    return count;
 }
 
 } // namespace
@@ -49,8 +65,14 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
     SResult result;
     // Each row opens more than once on one object (each open must drop the handle before), then lets
     // the object go; true when every open succeeded.
-    const std::pair<const char*, std::function<bool()>> owners[] = {
-        {"SRegKey",
+    struct Owner
+    {
+        const char* name;
+        size_t (*count)();
+        std::function<bool()> openAndClose;
+    };
+    const Owner owners[] = {
+        {"SRegKey", CountHandles,
          [&]
          {
              SRegKey key;
@@ -58,7 +80,7 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
              return key.Open(KEY_READ).Succeeded() && (key.Close(), key.Open(KEY_READ).Succeeded()) &&
                     key.Create(KEY_READ).Succeeded();
          }},
-        {"SFile",
+        {"SFile", CountHandles,
          [&]
          {
              SFile file{SPath(self)};
@@ -66,7 +88,7 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
              { return file.Open(SFileMode::ReadOnly, nullptr, false, result).Succeeded(); };
              return open() && (file.Close(), open()) && open();
          }},
-        {"SHandle",
+        {"SHandle", CountHandles,
          []
          {
              const auto event = [] { return CreateEventW(nullptr, TRUE, FALSE, nullptr); };
@@ -77,7 +99,7 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
              moved = SHandle(event());
              return moved.IsValid();
          }},
-        {"SEvent",
+        {"SEvent", CountHandles,
          [&]
          {
              SEvent event;
@@ -85,14 +107,14 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
              { return event.Create(result, SString(), false, true, true, false, nullptr); };
              return create().Succeeded() && create().Succeeded();
          }},
-        {"SSemaphore",
+        {"SSemaphore", CountHandles,
          [&]
          {
              SSemaphore semaphore;
              return semaphore.Create(result, SString(), false, true, 1, 2, nullptr).Succeeded() &&
                     semaphore.Recreate(result).Succeeded();
          }},
-        {"SThread",
+        {"SThread", CountHandles,
          [&]
          {
              SThread thread, current;
@@ -102,13 +124,30 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
                     thread.Create(result, L"owned", exit, nullptr).Succeeded() &&
                     thread.Wait(result, false, 10'000).Succeeded();
          }},
+        {"SServiceManager", CountHandles,
+         [&]
+         {
+             SServiceManager manager;
+             const auto init = [&]
+             { return manager.Init(result, ServiceManagerAccess::Connect, nullptr, nullptr); };
+             return init().Succeeded() && init().Succeeded();
+         }},
+        {"SModuleRef", CountModuleReferences,
+         []
+         {
+             SModuleRef module = LoadModule(kSpareModule);
+             SModuleRef second = LoadModule(kSpareModule);
+             module = std::move(second);
+             *second.Put() = LoadLibraryW(kSpareModule);
+             return module && second;
+         }},
     };
-    for (const auto& [name, openAndClose] : owners)
+    for (const auto& [name, count, openAndClose] : owners)
     {
         ASSERT_TRUE(openAndClose()) << name; // and first-use statics are in place
-        const size_t before = CountHandles();
+        const size_t before = count();
         for (int round = 0; round < 100; ++round)
             openAndClose();
-        EXPECT_EQ(CountHandles(), before) << name;
+        EXPECT_EQ(count(), before) << name;
     }
 }

@@ -205,7 +205,7 @@ DWORD SThread::GetThreadId() const noexcept
     const SHandle duplicate(rawDuplicate);
     const SModuleRef ntdll = LoadModule(L"ntdll.dll");
     const auto query =
-        FindModuleFunction<NtQueryInformationThreadFunction>(ntdll.get(), "NtQueryInformationThread");
+        FindModuleFunction<NtQueryInformationThreadFunction>(ntdll.Get(), "NtQueryInformationThread");
     if (query == nullptr)
         return 0;
     ThreadBasicInformation information{};
@@ -324,9 +324,10 @@ unsigned __stdcall SThread::ThreadStart(void* parameter)
 
         SetSeTranslator(previousTranslator);
         LogDebug(L"Thread ended with exit code 0x%08x [purpose: %s]", exitCode, block->purpose);
-        module = block->module.release();
+        module = block->module.Detach();
     }
-    // The module's last reference may go here, so nothing of it may run afterwards.
+    // Raw, not through an owner: the module's last reference may go here, so nothing of it may run
+    // afterwards.
     FreeLibraryAndExitThread(module, exitCode);
 }
 
