@@ -2,7 +2,10 @@
 // handle or system memory the library releases.
 //
 // A policy gives the owner its resource type (Type), the value an empty owner holds (Empty), which
-// values are real resources (IsValid: anything else is never closed) and the close call (Close).
+// values are real resources (IsValid: anything else is never closed), the close call (Close), and
+// whether one value stands for several counted references (kCounted: a module handle), so that
+// taking the same value again still releases the one held; otherwise resetting to the held value
+// keeps it open.
 // Closing never throws, its failure is ignored since nothing useful can be done about it, and the
 // thread's last error is the same after a close as before it, so a caller may close first and read
 // the reason of an earlier failure afterwards.
@@ -52,7 +55,7 @@ public:
     void Reset(Type resource = Policy::Empty()) noexcept
     {
         const Type old = std::exchange(m_Resource, resource);
-        if (!Policy::IsValid(old) || old == resource)
+        if (!Policy::IsValid(old) || (old == resource && !Policy::kCounted))
             return;
         const DWORD lastError = GetLastError();
         Policy::Close(old);
@@ -67,6 +70,7 @@ private:
 template <typename T> struct SNullIsEmpty
 {
     using Type = T;
+    static constexpr bool kCounted = false;
     static constexpr Type Empty() noexcept { return nullptr; }
     static bool IsValid(Type resource) noexcept { return resource != nullptr; }
 };
@@ -100,6 +104,7 @@ using SServiceHandle = SUniqueResource<SServiceHandlePolicy>;
 
 struct SModulePolicy : SNullIsEmpty<HMODULE>
 {
+    static constexpr bool kCounted = true;
     static void Close(HMODULE module) noexcept;
 };
 // One reference on a loaded module (FreeLibrary). Failure contract: as SHandle.

@@ -23,6 +23,7 @@ Closes g_Closes;
 struct CountingPolicy
 {
     using Type = int;
+    static constexpr bool kCounted = false;
     static constexpr int Empty() noexcept { return 0; }
     static bool IsValid(int resource) noexcept { return resource != 0 && resource != -1; }
     static void Close(int resource) noexcept

@@ -7,6 +7,7 @@
 #include "library/system/process/SSemaphore.h"
 #include "library/system/process/thread/SThread.h"
 #include "library/system/registry/SRegKey.h"
+#include "library/system/service/SService.h"
 #include "library/system/service/SServiceManager.h"
 
 #include "common/RegistrySandbox.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 using namespace S;
@@ -42,7 +44,7 @@ size_t CountHandles()
 }
 
 // A module nothing else here keeps loaded.
-constexpr wchar_t kSpareModule[] = L"version.dll";
+constexpr wchar_t kSpareModule[] = L"msimg32.dll";
 
 // How many releases unload the module; each is taken back afterwards.
 size_t CountModuleReferences()
@@ -53,6 +55,22 @@ size_t CountModuleReferences()
     for (size_t taken = 0; taken < count; ++taken)
         LoadLibraryW(kSpareModule);
     return count;
+}
+
+// Services this test registered. A deleted one stays, marked for deletion, while any handle on it
+// is open: those left are those whose handles leaked.
+std::vector<std::wstring> g_Services;
+
+size_t CountServicesLeft()
+{
+    const SServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return static_cast<size_t>(std::ranges::count_if(
+        g_Services,
+        [&](const std::wstring& name)
+        {
+            return SServiceHandle(OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS)) ||
+                   GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+        }));
 }
 
 } // namespace
@@ -124,13 +142,24 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
                     thread.Create(result, L"owned", exit, nullptr).Succeeded() &&
                     thread.Wait(result, false, 10'000).Succeeded();
          }},
-        {"SServiceManager", CountHandles,
+        {"SServiceManager, SService", CountServicesLeft,
          [&]
          {
+             g_Services.push_back(L"LxOwnedTest_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                  std::to_wstring(g_Services.size()));
+             const SString name(g_Services.back().c_str());
+             SServiceConfig config;
+             config.serviceType = SERVICE_WIN32_OWN_PROCESS;
+             config.startType = SERVICE_DEMAND_START;
+             config.binaryPath = self;
              SServiceManager manager;
-             const auto init = [&]
-             { return manager.Init(result, ServiceManagerAccess::Connect, nullptr, nullptr); };
-             return init().Succeeded() && init().Succeeded();
+             std::unique_ptr<SService> created, opened;
+             const auto open = [&] { return manager.OpenService(result, &opened, name, ServiceAccess::All); };
+             return manager.Init(result, ServiceManagerAccess::All, nullptr, nullptr).Succeeded() &&
+                    manager.Init(result, ServiceManagerAccess::All, nullptr, nullptr).Succeeded() &&
+                    manager.CreateService(result, &created, name, config, ServiceAccess::All, nullptr)
+                        .Succeeded() &&
+                    open().Succeeded() && open().Succeeded() && created->Delete(result).Succeeded();
          }},
         {"SModuleRef", CountModuleReferences,
          []
