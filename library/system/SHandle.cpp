@@ -40,6 +40,11 @@ void SModulePolicy::Close(HMODULE module) noexcept
     FreeLibrary(module);
 }
 
+void SThreadSlotPolicy::Close(DWORD slot) noexcept
+{
+    TlsFree(slot);
+}
+
 void SLocalMemoryPolicy::Close(void* memory) noexcept
 {
     LocalFree(memory);

@@ -140,6 +140,17 @@ struct SErrorReportPolicy : SNullIsEmpty<HANDLE>
     static bool Resolve() noexcept;
     static void Close(HANDLE report) noexcept;
 };
+struct SThreadSlotPolicy
+{
+    using Type = DWORD;
+    static constexpr bool kCounted = false;
+    static constexpr DWORD Empty() noexcept { return TLS_OUT_OF_INDEXES; }
+    static bool IsValid(DWORD slot) noexcept { return slot != TLS_OUT_OF_INDEXES; }
+    static void Close(DWORD slot) noexcept;
+};
+// A thread-local storage index (TlsFree). Failure contract: as SHandle.
+using SThreadSlot = SUniqueResource<SThreadSlotPolicy>;
+
 // A Windows Error Reporting report (WerReportCloseHandle, found at run time); its close loads nothing,
 // so a crash report may use it. Failure contract: as STaskMemory.
 using SErrorReport = SUniqueResource<SErrorReportPolicy>;

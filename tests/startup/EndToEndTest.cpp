@@ -1,5 +1,6 @@
 // The launcher starts the probe with the agent DLL in it; the probe reports what it saw.
 #include "library/system/SHandle.h"
+#include "library/system/SModule.h"
 #include "startup/Handoff.h"
 #include "startup/ProductLocations.h"
 
@@ -164,10 +165,9 @@ TEST_F(EndToEnd, LauncherFailuresAreClearAndLeaveNoValues)
 TEST_F(EndToEnd, DllMainReturnsTrueForEveryReasonAndTouchesNothingElse)
 {
     ForeignValue foreign;
-    const HMODULE dll = LoadLibraryW((STest::BinFolder() + L"Lumerelx64.dll").c_str());
-    ASSERT_NE(dll, nullptr);
-    using DllMainFn = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
-    const auto entry = reinterpret_cast<DllMainFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllMain")));
+    const SModuleRef dll = LoadModule((STest::BinFolder() + L"Lumerelx64.dll").c_str());
+    ASSERT_TRUE(dll);
+    const auto entry = FindModuleFunction<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(dll.Get(), "DllMain");
     ASSERT_NE(entry, nullptr);
     // Written after the attach: the other notifications must not consume it.
     const std::wstring selfAsync =
@@ -175,9 +175,8 @@ TEST_F(EndToEnd, DllMainReturnsTrueForEveryReasonAndTouchesNothingElse)
     STest::RegistrySandbox::SetString(HKEY_CURRENT_USER, KeyPath, selfAsync, L"TRUE");
     for (const DWORD reason :
          std::initializer_list<DWORD>{DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH, 7})
-        EXPECT_TRUE(entry(dll, reason, nullptr)) << reason;
+        EXPECT_TRUE(entry(dll.Get(), reason, nullptr)) << reason;
     EXPECT_TRUE(HandoffValueExists(selfAsync));
     RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath.c_str(), selfAsync.c_str());
     EXPECT_TRUE(foreign.Exists());
-    FreeLibrary(dll);
 }

@@ -94,32 +94,25 @@ class StageSlot
 {
 public:
     StageSlot() noexcept : m_Slot(TlsAlloc()) {}
-    ~StageSlot()
-    {
-        if (m_Slot != TLS_OUT_OF_INDEXES)
-            TlsFree(m_Slot);
-    }
-    StageSlot(const StageSlot&) = delete;
-    StageSlot& operator=(const StageSlot&) = delete;
 
     void Set(const wchar_t* stage) const noexcept
     {
-        if (m_Slot != TLS_OUT_OF_INDEXES)
-            TlsSetValue(m_Slot, const_cast<wchar_t*>(stage));
+        if (m_Slot)
+            TlsSetValue(m_Slot.Get(), const_cast<wchar_t*>(stage));
     }
     const wchar_t* Get() const noexcept
     {
-        if (m_Slot == TLS_OUT_OF_INDEXES)
+        if (!m_Slot)
             return nullptr;
         // TlsGetValue clears the last error, which reports still print.
         const DWORD lastError = GetLastError();
-        const auto* stage = static_cast<const wchar_t*>(TlsGetValue(m_Slot));
+        const auto* stage = static_cast<const wchar_t*>(TlsGetValue(m_Slot.Get()));
         SetLastError(lastError);
         return stage;
     }
 
 private:
-    DWORD m_Slot;
+    SThreadSlot m_Slot;
 };
 
 const StageSlot& TheStageSlot() noexcept

@@ -1,6 +1,7 @@
 // The file sink on real files: the line format, rollover at the size limit, concurrent writers.
 #include "library/diagnostics/sink/SFileLogSink.h"
 #include "library/system/SHandle.h"
+#include "library/system/SModule.h"
 
 #include "common/ProcessRunner.h"
 
@@ -121,7 +122,7 @@ TEST_F(SFileLogSinkTest, LineFormatByteForByte)
 // it: the case runs again through the shell, in zones without daylight time, its output in a file.
 TEST(SFileLogSinkZones, LineFormatWestAndEastOfUtc)
 {
-    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr)
+    if (FindLoadedModuleFunction<const char* (*)()>(L"ntdll.dll", "wine_get_version") == nullptr)
         GTEST_SKIP() << "the zone of a Windows process is the system's";
     const std::wstring folder = std::filesystem::temp_directory_path().wstring(),
                        name = L"lumerelx-zone-" + std::to_wstring(GetCurrentProcessId());

@@ -93,10 +93,9 @@ int ExitWithWorker(const wchar_t* dll)
     // The parent reads the output until it closes, then waits for the exit with a limit.
     CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
     const HMODULE module = LoadLibraryW(dll);
-    const FARPROC post = module != nullptr ? GetProcAddress(module, "PostEndlessJob") : nullptr;
+    const auto post = S::FindModuleFunction<int (*)(HANDLE)>(module, "PostEndlessJob");
     const S::SHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (post == nullptr ||
-        reinterpret_cast<int (*)(HANDLE)>(reinterpret_cast<void (*)()>(post))(started.Get()) != 0 ||
+    if (post == nullptr || post(started.Get()) != 0 ||
         WaitForSingleObject(started.Get(), 10'000) != WAIT_OBJECT_0)
         return 102;
     ExitProcess(7);
