@@ -75,7 +75,6 @@ template <typename T> struct SNullIsEmpty
     static bool IsValid(Type resource) noexcept { return resource != nullptr; }
 };
 
-// Kernel objects closed with CloseHandle; both 0 and INVALID_HANDLE_VALUE mean "no handle".
 struct SKernelHandlePolicy : SNullIsEmpty<HANDLE>
 {
     static bool IsValid(HANDLE handle) noexcept
@@ -84,15 +83,15 @@ struct SKernelHandlePolicy : SNullIsEmpty<HANDLE>
     }
     static void Close(HANDLE handle) noexcept;
 };
-// Failure contract: a failed close is ignored; the last error survives it.
+// A kernel object (CloseHandle); 0 and INVALID_HANDLE_VALUE both mean none.
+// Failure contract: a failed close is ignored and the last error survives it.
 using SHandle = SUniqueResource<SKernelHandlePolicy>;
 
 struct SRegistryKeyPolicy : SNullIsEmpty<HKEY>
 {
     static void Close(HKEY key) noexcept;
 };
-// An open registry key (RegCloseKey). Failure contract: a failed close is ignored; the last error survives
-// it.
+// An open registry key (RegCloseKey). Failure contract: as SHandle.
 using SRegistryKeyHandle = SUniqueResource<SRegistryKeyPolicy>;
 
 struct SServiceHandlePolicy : SNullIsEmpty<SC_HANDLE>
@@ -109,6 +108,17 @@ struct SModulePolicy : SNullIsEmpty<HMODULE>
 };
 // One reference on a loaded module (FreeLibrary). Failure contract: as SHandle.
 using SModuleRef = SUniqueResource<SModulePolicy>;
+
+struct SThreadSlotPolicy
+{
+    using Type = DWORD;
+    static constexpr bool kCounted = false;
+    static constexpr DWORD Empty() noexcept { return TLS_OUT_OF_INDEXES; }
+    static bool IsValid(DWORD slot) noexcept { return slot != TLS_OUT_OF_INDEXES; }
+    static void Close(DWORD slot) noexcept;
+};
+// A thread-local storage index (TlsFree). Failure contract: as SHandle.
+using SThreadSlot = SUniqueResource<SThreadSlotPolicy>;
 
 struct SLocalMemoryPolicy : SNullIsEmpty<void*>
 {
@@ -131,8 +141,8 @@ struct SNetworkEnumerationPolicy : SNullIsEmpty<HANDLE>
     static bool Resolve() noexcept;
     static void Close(HANDLE enumeration) noexcept;
 };
-// An open enumeration of network resources (WNetCloseEnum, found at run time). Failure contract: as
-// STaskMemory.
+// An open enumeration of network resources (WNetCloseEnum, found at run time).
+// Failure contract: as STaskMemory.
 using SNetworkEnumeration = SUniqueResource<SNetworkEnumerationPolicy>;
 
 struct SErrorReportPolicy : SNullIsEmpty<HANDLE>
@@ -140,19 +150,8 @@ struct SErrorReportPolicy : SNullIsEmpty<HANDLE>
     static bool Resolve() noexcept;
     static void Close(HANDLE report) noexcept;
 };
-struct SThreadSlotPolicy
-{
-    using Type = DWORD;
-    static constexpr bool kCounted = false;
-    static constexpr DWORD Empty() noexcept { return TLS_OUT_OF_INDEXES; }
-    static bool IsValid(DWORD slot) noexcept { return slot != TLS_OUT_OF_INDEXES; }
-    static void Close(DWORD slot) noexcept;
-};
-// A thread-local storage index (TlsFree). Failure contract: as SHandle.
-using SThreadSlot = SUniqueResource<SThreadSlotPolicy>;
-
-// A Windows Error Reporting report (WerReportCloseHandle, found at run time); its close loads nothing,
-// so a crash report may use it. Failure contract: as STaskMemory.
+// A Windows Error Reporting report (WerReportCloseHandle, found at run time); closing loads nothing.
+// Failure contract: as STaskMemory.
 using SErrorReport = SUniqueResource<SErrorReportPolicy>;
 
 } // namespace S

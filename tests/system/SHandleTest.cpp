@@ -11,12 +11,11 @@ using namespace S;
 namespace
 {
 
-struct Closes
+struct
 {
     int count = 0;
     int last = 0;
-};
-Closes g_Closes;
+} g_Closes;
 
 // 0 and -1 both mean "none", as for kernel handles. The close sets a last error of its own, as a
 // failing system close would.
@@ -39,37 +38,27 @@ using Owner = SUniqueResource<CountingPolicy>;
 
 TEST(SUniqueResource, ClosesEachRealResourceOnceAndKeepsTheLastError)
 {
-    enum class Step
-    {
-        Keep,
-        Reset,
-        Put,
-        Detach,
-        MoveOut,  // into a new owner that then goes
-        MoveOver, // from another owner holding `value`
-    };
     struct Case
     {
         const char* name;
         int start;
-        Step step;
-        int value;
+        void (*step)(Owner&);
         int held; // after the step
         int closes;
         int lastClosed;
     };
     const Case cases[] = {
-        {"destructor", 7, Step::Keep, 0, 7, 1, 7},
-        {"empty", 0, Step::Keep, 0, 0, 0, 0},
-        {"-1 is never closed", -1, Step::Keep, 0, -1, 0, 0},
-        {"reset over -1", -1, Step::Reset, 5, 5, 1, 5},
-        {"reset replaces", 3, Step::Reset, 4, 4, 2, 4},
-        {"reset to the same value", 3, Step::Reset, 3, 3, 1, 3},
-        {"put closes first", 3, Step::Put, 9, 9, 2, 9},
-        {"detach", 3, Step::Detach, 0, 0, 0, 0},
-        {"move out", 3, Step::MoveOut, 0, 0, 1, 3},
-        {"move over", 3, Step::MoveOver, 4, 4, 2, 4},
-        {"move over -1", -1, Step::MoveOver, 4, 4, 1, 4},
+        {"destructor", 7, [](Owner&) {}, 7, 1, 7},
+        {"empty", 0, [](Owner&) {}, 0, 0, 0},
+        {"-1 is never closed", -1, [](Owner&) {}, -1, 0, 0},
+        {"reset over -1", -1, [](Owner& owner) { owner.Reset(5); }, 5, 1, 5},
+        {"reset replaces", 3, [](Owner& owner) { owner.Reset(4); }, 4, 2, 4},
+        {"reset to the same value", 3, [](Owner& owner) { owner.Reset(3); }, 3, 1, 3},
+        {"put closes first", 3, [](Owner& owner) { *owner.Put() = 9; }, 9, 2, 9},
+        {"detach", 3, [](Owner& owner) { EXPECT_EQ(owner.Detach(), 3); }, 0, 0, 0},
+        {"move out", 3, [](Owner& owner) { const Owner taken(std::move(owner)); }, 0, 1, 3},
+        {"move over", 3, [](Owner& owner) { owner = Owner(4); }, 4, 2, 4},
+        {"move over -1", -1, [](Owner& owner) { owner = Owner(4); }, 4, 1, 4},
     };
     for (const Case& test : cases)
     {
@@ -77,33 +66,7 @@ TEST(SUniqueResource, ClosesEachRealResourceOnceAndKeepsTheLastError)
         SetLastError(ERROR_FILE_NOT_FOUND);
         {
             Owner owner(test.start);
-            switch (test.step)
-            {
-            case Step::Keep:
-                break;
-            case Step::Reset:
-                owner.Reset(test.value);
-                break;
-            case Step::Put:
-                *owner.Put() = test.value;
-                break;
-            case Step::Detach:
-                EXPECT_EQ(owner.Detach(), test.start) << test.name;
-                break;
-            case Step::MoveOut:
-            {
-                const Owner taken(std::move(owner));
-                EXPECT_EQ(taken.Get(), test.start) << test.name;
-                break;
-            }
-            case Step::MoveOver:
-            {
-                Owner other(test.value);
-                owner = std::move(other);
-                EXPECT_EQ(other.Get(), 0) << test.name;
-                break;
-            }
-            }
+            test.step(owner);
             EXPECT_EQ(owner.Get(), test.held) << test.name;
         }
         EXPECT_EQ(g_Closes.count, test.closes) << test.name;

@@ -106,17 +106,6 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
              { return file.Open(SFileMode::ReadOnly, nullptr, false, result).Succeeded(); };
              return open() && (file.Close(), open()) && open();
          }},
-        {"SHandle", CountHandles,
-         []
-         {
-             const auto event = [] { return CreateEventW(nullptr, TRUE, FALSE, nullptr); };
-             SHandle handle(event());
-             *handle.Put() = event();
-             handle.Reset(event());
-             SHandle moved(std::move(handle));
-             moved = SHandle(event());
-             return moved.IsValid();
-         }},
         {"SEvent", CountHandles,
          [&]
          {
@@ -145,7 +134,7 @@ TEST(OwnedHandles, EveryOwnerClosesWhatItOpened)
         {"SServiceManager, SService", CountServicesLeft,
          [&]
          {
-             g_Services.push_back(L"LxOwnedTest_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+             g_Services.push_back(L"LxOwned_" + std::to_wstring(GetTickCount64()) + L"_" +
                                   std::to_wstring(g_Services.size()));
              const SString name(g_Services.back().c_str());
              SServiceConfig config;
