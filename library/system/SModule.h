@@ -2,10 +2,11 @@
 // only when the work that needs it runs, never at its own load.
 //
 // SModuleRef (SHandle.h) owns one module reference; LoadModule takes one by name, ReferenceModuleOf
-// one on the module that holds an address, such as a thread's own code. FindModuleFunction looks a function
-// up by name and type. SLazyFunction finds a function of a system module on first use and keeps the answer,
-// found or missing, for the life of the process; the module then stays loaded, as a delay-loaded import
-// would. Failure contract: a lookup that fails gives null; the last error then holds the loader's reason.
+// one on the module that holds an address, such as a thread's own code. FindModuleFunction looks a
+// function up by name and type. SLazyFunction finds a function of a system module on first use and
+// keeps the answer, found or missing, for the life of the process; the module then stays loaded, as
+// a delay-loaded import would.
+// Failure contract: a lookup that fails gives null; the last error then holds the loader's reason.
 // Thread-safety: SLazyFunction may be used from any thread; two first uses at once may both load
 // the module, which only adds a reference.
 #pragma once
