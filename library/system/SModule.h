@@ -22,7 +22,6 @@
 namespace S
 {
 
-
 // A new reference on a module loaded by name; null when it cannot be loaded.
 inline SModuleRef LoadModule(const wchar_t* name) noexcept
 {
