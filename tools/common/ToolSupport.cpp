@@ -1,5 +1,7 @@
 #include "ToolSupport.h"
 
+#include "library/system/SHandle.h"
+
 #include <cstdarg>
 #include <cwchar>
 #include <vector>
@@ -89,14 +91,12 @@ std::wstring QuoteArgument(const std::wstring& arg)
 
 std::wstring DescribeError(DWORD error)
 {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
-    // Raw: the tools' support code links nothing of the library.
-    if (buffer != nullptr)
-        LocalFree(buffer);
+    S::SLocalMemory buffer;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
+    std::wstring text = length > 0 && buffer ? std::wstring(static_cast<const wchar_t*>(buffer.Get()), length)
+                                             : std::wstring();
     while (!text.empty() &&
            (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();

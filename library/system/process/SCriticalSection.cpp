@@ -7,49 +7,55 @@
 namespace S
 {
 
-void SCriticalSection::Deleter::operator()(CRITICAL_SECTION* section) const noexcept
+CRITICAL_SECTION* SCriticalSection::SectionPolicy::Create() noexcept
+{
+    CRITICAL_SECTION* const section = new (std::nothrow) CRITICAL_SECTION;
+    if (section != nullptr)
+        InitializeCriticalSection(section);
+    return section;
+}
+
+void SCriticalSection::SectionPolicy::Close(CRITICAL_SECTION* section) noexcept
 {
     DeleteCriticalSection(section);
     delete section;
 }
 
-SCriticalSection::SCriticalSection() noexcept : m_pCSection(new (std::nothrow) CRITICAL_SECTION)
+SCriticalSection::SCriticalSection() noexcept : m_Section(SectionPolicy::Create())
 {
-    if (m_pCSection == nullptr)
+    if (!m_Section)
     {
         // The source path and line are fixed texts, kept on purpose for compatibility.
         ReportAssertion(AssertionReportType, L"library\\system\\process\\winum\\scriticalsection", 25,
                         nullptr, L"m_pCSection != NULL");
-        return;
     }
-    InitializeCriticalSection(m_pCSection.get());
 }
 
 SResult SCriticalSection::Wait(SResult& result, bool /*alertable*/, DWORD /*timeoutMs*/) noexcept
 {
-    if (m_pCSection == nullptr)
+    if (!m_Section)
         return result = kResultNoHandle;
-    EnterCriticalSection(m_pCSection.get());
+    EnterCriticalSection(m_Section.Get());
     return result = 0;
 }
 
 void SCriticalSection::Enter() noexcept
 {
-    if (m_pCSection != nullptr)
-        EnterCriticalSection(m_pCSection.get());
+    if (m_Section)
+        EnterCriticalSection(m_Section.Get());
 }
 
 void SCriticalSection::Leave() noexcept
 {
-    if (m_pCSection != nullptr)
-        LeaveCriticalSection(m_pCSection.get());
+    if (m_Section)
+        LeaveCriticalSection(m_Section.Get());
 }
 
 SResult SCriticalSection::TryEnter(SResult& result) noexcept
 {
-    if (m_pCSection == nullptr)
+    if (!m_Section)
         return result = kResultNoHandle;
-    return result = TryEnterCriticalSection(m_pCSection.get()) ? SResult(0) : kResultCallFailed;
+    return result = TryEnterCriticalSection(m_Section.Get()) ? SResult(0) : kResultCallFailed;
 }
 
 void SAutoCriticalSection::Attach(SCriticalSection* section) noexcept

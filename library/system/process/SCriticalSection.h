@@ -5,9 +5,8 @@
 // Leave then do nothing, Wait and TryEnter give kResultNoHandle.
 #pragma once
 
+#include "library/system/SHandle.h"
 #include "library/system/process/SSyncable.h"
-
-#include <memory>
 
 namespace S
 {
@@ -35,14 +34,16 @@ public:
     void Leave() noexcept override;
     SResult TryEnter(SResult& result) noexcept override;
 
-    bool IsValid() const noexcept { return m_pCSection != nullptr; }
+    bool IsValid() const noexcept { return m_Section.IsValid(); }
 
 private:
-    struct Deleter
+    // The section lives on the heap; allocating and releasing it both stay in this policy.
+    struct SectionPolicy : SNullIsEmpty<CRITICAL_SECTION*>
     {
-        void operator()(CRITICAL_SECTION* section) const noexcept;
+        static CRITICAL_SECTION* Create() noexcept;
+        static void Close(CRITICAL_SECTION* section) noexcept;
     };
-    std::unique_ptr<CRITICAL_SECTION, Deleter> m_pCSection;
+    SUniqueResource<SectionPolicy> m_Section;
 };
 
 // Holds one section entered for its lifetime; leaves it on every path out of the scope.
