@@ -1,6 +1,7 @@
 // What the agent adds to a process start: the inline attach (loading the DLL with its hand-off
 // values present) for an application with 0, 10 and 100 fonts, beside a floor that makes only the
 // essential calls for the same job, and where the fixed cost at 0 fonts goes.
+#include "library/system/SHandle.h"
 #include "library/system/network/SMappedDrives.h"
 #include "library/system/osversion/SOSInfo.h"
 #include "library/system/profile/SKnownFolders.h"
@@ -76,18 +77,17 @@ public:
     {
         m_KeyPath = GetApplicationFontsKeyLocation(profile, SString(kApp), session).path.c_str();
         const wchar_t* files[] = {L"one.ttf", L"two.ttf", L"three.ttf", L"four.ttf"};
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_KeyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr);
+        SRegistryKeyHandle key;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_KeyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        key.Put(), nullptr);
         for (int i = 0; i < fonts; ++i)
         {
             const std::wstring path = BinFolder() + L"testfonts\\" + files[i % 4];
             const std::wstring name = L"Font " + std::to_wstring(1000 + i);
-            RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+            RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                            static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
             m_Paths.push_back(path);
         }
-        RegCloseKey(key);
         m_Root = std::wstring(profile.c_str()) + L"-" + std::to_wstring(session);
     }
     ~Application() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_Root.c_str()); }
@@ -121,20 +121,22 @@ private:
 // The floor: read and delete the two values, open the Fonts key, enumerate, add each font.
 void FloorJob(const std::wstring& fontsKeyPath)
 {
-    HKEY handoff = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0, KEY_READ | KEY_SET_VALUE,
-                  &handoff);
-    for (const wchar_t* name : {kHandoffSessionId, kHandoffAppId})
     {
-        const SString valueName = HandoffValueName(GetCurrentProcessId(), SString(name));
-        wchar_t text[64];
-        DWORD size = sizeof(text);
-        RegQueryValueExW(handoff, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-        RegDeleteValueW(handoff, valueName.c_str());
+        SRegistryKeyHandle handoff;
+        RegOpenKeyExW(HKEY_CURRENT_USER, GetHandoffKeyLocation().path.c_str(), 0, KEY_READ | KEY_SET_VALUE,
+                      handoff.Put());
+        for (const wchar_t* name : {kHandoffSessionId, kHandoffAppId})
+        {
+            const SString valueName = HandoffValueName(GetCurrentProcessId(), SString(name));
+            wchar_t text[64];
+            DWORD size = sizeof(text);
+            RegQueryValueExW(handoff.Get(), valueName.c_str(), nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(text), &size);
+            RegDeleteValueW(handoff.Get(), valueName.c_str());
+        }
     }
-    RegCloseKey(handoff);
-    HKEY fonts = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, fontsKeyPath.c_str(), 0, KEY_READ, &fonts) != ERROR_SUCCESS)
+    SRegistryKeyHandle fonts;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, fontsKeyPath.c_str(), 0, KEY_READ, fonts.Put()) != ERROR_SUCCESS)
         return;
     for (DWORD index = 0;; ++index)
     {
@@ -142,12 +144,11 @@ void FloorJob(const std::wstring& fontsKeyPath)
         wchar_t data[261] = {};
         DWORD nameChars = 260;
         DWORD dataBytes = 520;
-        if (RegEnumValueW(fonts, index, name, &nameChars, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                          &dataBytes) != ERROR_SUCCESS)
+        if (RegEnumValueW(fonts.Get(), index, name, &nameChars, nullptr, nullptr,
+                          reinterpret_cast<BYTE*>(data), &dataBytes) != ERROR_SUCCESS)
             break;
         AddFontResourceExW(data, FR_PRIVATE, nullptr);
     }
-    RegCloseKey(fonts);
 }
 
 } // namespace
@@ -170,17 +171,16 @@ int main()
         const Application app(profile, session, fonts);
         // Agent and floor take turns within each round (first one, then the other), so that a load
         // change on the machine weighs on both figures alike.
-        HMODULE module = nullptr;
         bool added = true;
         const auto agentRound = [&]
         {
             app.WriteHandoff();
             const double start = NowMs();
-            module = LoadLibraryW(dll.c_str());
+            SModuleRef module(LoadLibraryW(dll.c_str()));
             const double took = NowMs() - start;
             // The figure only counts when the agent really did its job.
             added = added && (fonts == 0 || STest::IsFontFamilyVisible(L"Lumerelx Test One"));
-            FreeLibrary(module);
+            module.Reset();
             app.RemoveFonts();
             return took;
         };
@@ -223,9 +223,9 @@ int main()
 
     // Where the fixed cost goes: each step of the attach on its own.
     const auto nothing = [] {};
-    HMODULE module = nullptr;
+    SModuleRef module;
     const double load = MeasureMs(
-        nothing, [&] { module = LoadLibraryW(dll.c_str()); }, [&] { FreeLibrary(module); });
+        nothing, [&] { module.Reset(LoadLibraryW(dll.c_str())); }, [&] { module.Reset(); });
     const double profileMs = MeasureMs(
         nothing,
         []
@@ -292,10 +292,9 @@ int main()
         if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                            &process))
         {
-            WaitForSingleObject(process.hProcess, INFINITE);
-            GetExitCodeProcess(process.hProcess, &code);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
+            const SHandle child(process.hProcess), childThread(process.hThread);
+            WaitForSingleObject(child.Get(), INFINITE);
+            GetExitCodeProcess(child.Get(), &code);
         }
         return code >= 0xFFFFFFF0u ? -1.0 : code / 1000.0;
     };

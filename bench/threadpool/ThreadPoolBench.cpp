@@ -3,6 +3,7 @@
 // (TrySubmitThreadpoolCallback) with the same thread limits and with its defaults. The pieces
 // a job passes through on SThreadPool are timed alone below the totals, and the cost of waking a
 // sleeping worker is timed with jobs posted one at a time.
+#include "library/system/SHandle.h"
 #include "library/system/process/SCriticalSection.h"
 #include "library/system/process/SSemaphore.h"
 #include "library/system/process/thread/SThreadPool.h"
@@ -30,21 +31,20 @@ struct Completion
 {
     std::atomic<int> done{0};
     int expected = 0;
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const S::SHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
-    ~Completion() { CloseHandle(event); }
     void Reset(int count)
     {
         expected = count;
         done = 0;
-        ResetEvent(event);
+        ResetEvent(event.Get());
     }
     void Finish()
     {
         if (done.fetch_add(1) + 1 == expected)
-            SetEvent(event);
+            SetEvent(event.Get());
     }
-    void Wait() const { WaitForSingleObject(event, INFINITE); }
+    void Wait() const { WaitForSingleObject(event.Get(), INFINITE); }
 };
 
 class EmptyJob : public S::SThreadPool::Job

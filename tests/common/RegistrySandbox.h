@@ -2,6 +2,8 @@
 // process's HKEY_CURRENT_USER into it, so that code with fixed user-key paths runs in private.
 #pragma once
 
+#include "library/system/SHandle.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,11 +23,11 @@ public:
                  GetCurrentThreadId(), static_cast<unsigned long long>(GetTickCount64()) + s_Serial++);
         m_Path = name;
         EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &m_Key, nullptr),
+                                  m_Key.Put(), nullptr),
                   ERROR_SUCCESS);
         if (redirectCurrentUser)
         {
-            EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_Key), ERROR_SUCCESS);
+            EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_Key.Get()), ERROR_SUCCESS);
             m_Redirected = true;
         }
     }
@@ -35,11 +37,11 @@ public:
     {
         if (m_Redirected)
             RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        RegCloseKey(m_Key);
+        m_Key.Reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, m_Path.c_str());
     }
 
-    HKEY Key() const { return m_Key; }
+    HKEY Key() const { return m_Key.Get(); }
     // The sandbox's path below HKEY_CURRENT_USER (valid while HKCU is not redirected).
     const std::wstring& Path() const { return m_Path; }
 
@@ -52,12 +54,12 @@ public:
     static void SetBytes(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
                          const void* data, DWORD size)
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+        S::SRegistryKeyHandle key;
+        ASSERT_EQ(
+            RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(), nullptr),
+            ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
     }
     static bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name)
     {
@@ -68,7 +70,7 @@ public:
 private:
     static inline unsigned s_Serial = 0;
     std::wstring m_Path;
-    HKEY m_Key = nullptr;
+    S::SRegistryKeyHandle m_Key;
     bool m_Redirected = false;
 };
 

@@ -1,4 +1,5 @@
 #include "fonts/FontRegistration.h"
+#include "library/system/SHandle.h"
 
 #include "common/FontVisibility.h"
 #include "common/ProcessRunner.h"
@@ -148,11 +149,10 @@ TEST_F(FontJobTest, AddsWhatTheKeyNamesAndRemovesItAgain)
         SCOPED_TRACE(i);
         const auto& [values, added, visible] = rows[i];
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_KeyPath.c_str());
-        HKEY key = nullptr;
+        SRegistryKeyHandle key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_KeyPath.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
-                                  &key, nullptr),
+                                  key.Put(), nullptr),
                   ERROR_SUCCESS);
-        RegCloseKey(key);
         for (const auto& [name, type, data, terminated] : values)
             AddBytes(name, type, data.c_str(), DWORD((data.size() + terminated) * sizeof(wchar_t)));
         EXPECT_EQ(Run(TRUE), added);

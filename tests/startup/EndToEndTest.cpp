@@ -26,13 +26,12 @@ const std::wstring KeyPath = GetHandoffKeyLocation().path.c_str();
 
 int CountValues()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    SRegistryKeyHandle key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
     DWORD count = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                     nullptr, nullptr);
-    RegCloseKey(key);
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                     nullptr, nullptr, nullptr);
     return static_cast<int>(count);
 }
 
@@ -58,8 +57,8 @@ class EndToEnd : public testing::Test
 protected:
     void SetUp() override
     {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key) !=
+        SRegistryKeyHandle key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath.c_str(), 0, KEY_READ | KEY_SET_VALUE, key.Put()) !=
             ERROR_SUCCESS)
             return;
         const std::wregex ours(L"([0-9a-f]{8})-(Asynchronous|SessionId|AppId)");
@@ -70,7 +69,7 @@ protected:
         {
             wchar_t name[64], data[64];
             DWORD nameSize = 64, dataSize = sizeof data, type = 0;
-            const LSTATUS status = RegEnumValueW(key, i, name, &nameSize, nullptr, &type,
+            const LSTATUS status = RegEnumValueW(key.Get(), i, name, &nameSize, nullptr, &type,
                                                  reinterpret_cast<BYTE*>(data), &dataSize);
             if (status == ERROR_NO_MORE_ITEMS)
                 break;
@@ -82,8 +81,7 @@ protected:
                 stale.emplace_back(name);
         }
         for (const std::wstring& value : stale)
-            RegDeleteValueW(key, value.c_str());
-        RegCloseKey(key);
+            RegDeleteValueW(key.Get(), value.c_str());
     }
 };
 

@@ -2,6 +2,7 @@
 // compared with what a launched process sees, and non-ASCII names in their output.
 #include "library/system/profile/SUserProfile.h"
 #include "fonts/FontRegistration.h"
+#include "library/system/SHandle.h"
 
 #include "common/FontVisibility.h"
 #include "common/ProcessRunner.h"
@@ -45,8 +46,8 @@ std::wstring TempFolder()
 // Every subkey and value below a key with its type and data, as one text: equal texts, equal trees.
 std::wstring Snapshot(HKEY root, const std::wstring& path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    SRegistryKeyHandle key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return L"<none>";
     std::wstring text;
     wchar_t name[512];
@@ -54,7 +55,7 @@ std::wstring Snapshot(HKEY root, const std::wstring& path)
     for (DWORD i = 0;; ++i)
     {
         DWORD nameChars = 512, bytes = sizeof(data), type = 0;
-        if (RegEnumValueW(key, i, name, &nameChars, nullptr, &type, data, &bytes) != ERROR_SUCCESS)
+        if (RegEnumValueW(key.Get(), i, name, &nameChars, nullptr, &type, data, &bytes) != ERROR_SUCCESS)
             break;
         text += path + L"|" + name + L"|" + std::to_wstring(type) + L"|" +
                 std::wstring(reinterpret_cast<const wchar_t*>(data), bytes / sizeof(wchar_t)) + L"\n";
@@ -62,11 +63,11 @@ std::wstring Snapshot(HKEY root, const std::wstring& path)
     for (DWORD i = 0;; ++i)
     {
         DWORD nameChars = 512;
-        if (RegEnumKeyExW(key, i, name, &nameChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(key.Get(), i, name, &nameChars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         text += Snapshot(root, path + L"\\" + name);
     }
-    RegCloseKey(key);
     return text;
 }
 
@@ -156,7 +157,8 @@ TEST_F(ToolsTest, HelpAndBadArgumentsGiveTheDocumentedExitCodes)
         {launcher + L"/?", 0, L"usage: launcher"},
         {launcher + L"--session abc " + Tool(L"fontprobe"), 125, L"not an unsigned decimal number"},
         {launcher + Quote(unicodeProgram), 127, L"program not found: " + unicodeProgram},
-        {launcher + L"lumerelx-no-such-program.exe", 127, L"program not found"},
+        {launcher + L"lumerelx-no-such-program.exe", 127,
+         L"program not found: lumerelx-no-such-program.exe: File not found (error 2)"},
         {launcher + Quote(BinFolder() + L"..\\CMakeCache.txt"), 126, L"cannot start"},
         {launcher + L"-- " + fontprobe + L"--help", 0, L"usage: fontprobe"},
         {launcher + Quote(longProbe), 0, L"handoff-values=0"},

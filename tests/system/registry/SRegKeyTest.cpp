@@ -1,4 +1,5 @@
 #include "library/system/registry/SRegKey.h"
+#include "library/system/SHandle.h"
 
 #include "common/RegistrySandbox.h"
 
@@ -36,17 +37,17 @@ struct SRegKeyTest : testing::Test
 
 TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
 {
-    HKEY locked = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(m_Sandbox.Key(), L"locked", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &locked, nullptr),
-        ERROR_SUCCESS);
+    SRegistryKeyHandle locked;
+    ASSERT_EQ(RegCreateKeyExW(m_Sandbox.Key(), L"locked", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              locked.Put(), nullptr),
+              ERROR_SUCCESS);
     // An empty DACL grants nobody anything.
     SECURITY_DESCRIPTOR sd;
     ACL acl;
     InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
     InitializeAcl(&acl, sizeof(acl), ACL_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE);
-    EXPECT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeySecurity(locked.Get(), DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
     for (const auto& [sub, expected] : {std::pair{L"does\\not\\exist", kResultRegistryKeyNotFound},
                                         std::pair{L"locked", kResultAccessDenied}})
     {
@@ -78,8 +79,7 @@ TEST_F(SRegKeyTest, EachFailureHasItsOwnCode)
         EXPECT_EQ(value, after) << parent << sub << name;
     }
     SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE); // so that the sandbox can go
-    RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, &sd);
-    RegCloseKey(locked);
+    RegSetKeySecurity(locked.Get(), DACL_SECURITY_INFORMATION, &sd);
 }
 
 TEST_F(SRegKeyTest, QueryStringReadsAnyTypeAsText)

@@ -83,9 +83,9 @@ TEST_F(RequestFontCacheStopTest, StopsTheServiceWhenItRunsOnlyChecksItWhenStoppe
 TEST_F(RequestFontCacheStopTest, TenRequestsAtOncePostOneJobThatChecksTwice)
 {
     ServiceCallScript script;
-    const HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(gate, nullptr);
-    script.gate = gate;
+    const SHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(gate);
+    script.gate = gate.Get();
     std::atomic<bool> go{false};
     std::vector<std::thread> requesters;
     for (int i = 0; i < 10; ++i)
@@ -102,11 +102,10 @@ TEST_F(RequestFontCacheStopTest, TenRequestsAtOncePostOneJobThatChecksTwice)
     EXPECT_EQ(PendingFontCacheStopRequests(), 10u);
     EXPECT_TRUE(WaitUntil([&] { return script.connections == 1; }));
     EXPECT_EQ(FontCachePool().GetQueuedCount(), 0u); // the one job is running, nothing waits behind it
-    SetEvent(gate);
+    SetEvent(gate.Get());
     EXPECT_TRUE(Drained());
     // One check for the request that posted the job, one for the nine that came meanwhile.
     EXPECT_EQ(script.connections, 2);
-    CloseHandle(gate);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "common/ProcessRunner.h"
 #include "common/RecordingLogger.h"
 #include "common/WaitUntil.h"
+#include "library/system/SHandle.h"
 #include "library/system/service/SServiceManager.h"
 #include "library/system/service/SServiceCalls.h"
 #include "library/system/service/ServiceControl.h"
@@ -58,12 +59,10 @@ inline SERVICE_STATUS_PROCESS StatusOf(const std::wstring& service)
 {
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
-    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE handle = OpenServiceW(manager, service.c_str(), SERVICE_QUERY_STATUS);
-    QueryServiceStatusEx(handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
-                         &needed);
-    CloseServiceHandle(handle);
-    CloseServiceHandle(manager);
+    const S::SServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const S::SServiceHandle handle(OpenServiceW(manager.Get(), service.c_str(), SERVICE_QUERY_STATUS));
+    QueryServiceStatusEx(handle.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                         sizeof(status), &needed);
     return status;
 }
 
@@ -110,10 +109,9 @@ public:
     {
         if (m_Service == nullptr)
             return;
-        const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessId());
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
+        const S::SHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessId()));
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), 5000);
         S::SResult result;
         EXPECT_TRUE(m_Service->Delete(result).Code() == 0 || result == S::kResultServiceMarkedForDelete);
     }

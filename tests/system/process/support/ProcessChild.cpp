@@ -82,6 +82,7 @@ int DllThreads(const wchar_t* dll)
     const int before = ThreadTest::CountThreads();
     const HMODULE module = LoadLibraryW(dll);
     const int loaded = ThreadTest::CountThreads();
+    // Raw on purpose here and in the unload loops: the release and the unload that follows are checked.
     const bool unloaded = module != nullptr && FreeLibrary(module) && GetModuleHandleW(dll) == nullptr;
     const int after = ThreadTest::CountThreads();
     std::printf("threads=%d %d %d unloaded=%d\n", before, loaded, after, unloaded);
