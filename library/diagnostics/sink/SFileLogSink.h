@@ -63,21 +63,25 @@ protected:
     virtual bool IsOpenToEveryone(HANDLE file) const noexcept;
 
 private:
-    // The ...Locked functions need the process-wide writer lock (see the .cpp) held.
+    // The ...Locked functions need FileLogLock() (the process-wide writer lock, in the .cpp) held.
     void ApplySettingsLocked();
     SResult OpenLogLocked(bool fresh, bool& created);
     SResult OpenWithMarkLocked(uint32_t disposition, bool& created);
     bool HasByteOrderMarkLocked();
     void RollOverLocked() noexcept;
 
-    // Every field but the two atomics is guarded by the process-wide writer lock.
+    // Guarded by FileLogLock(), the process-wide writer lock in the .cpp.
     SPath m_Path;
+    // Lock-free: GetLevelMask reads it without the lock.
     std::atomic<int> m_LevelMask{SLogLevel::Error};
+    // Guarded by FileLogLock().
     SRegKeyLocation m_Settings;
     bool m_HasSettings = false;
     uint32_t m_SizeLimit = DefaultSizeLimit;
     bool m_Unusable = true;
+    // Lock-free: bumped by Reconfigure without the lock.
     std::atomic<uint32_t> m_Generation{1};
+    // Guarded by FileLogLock().
     uint32_t m_AppliedGeneration = 0;
     SFile m_File;
     uint64_t m_TrackedSize = 0;

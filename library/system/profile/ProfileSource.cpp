@@ -98,6 +98,7 @@ public:
 };
 
 constinit ProfileLiveSource g_LiveSource;
+// Lock-free: read and replaced by one atomic operation each; null means the live source.
 constinit std::atomic<IProfileSource*> g_SourceForTesting{nullptr};
 
 } // namespace

@@ -8,6 +8,7 @@ namespace S
 namespace
 {
 
+// Lock-free: read and replaced by one atomic operation each; null means the process's pool.
 constinit std::atomic<SThreadPool*> InstalledPool{nullptr};
 
 } // namespace

@@ -14,8 +14,9 @@ namespace S
 namespace
 {
 
+// Lock-free: stop requests not yet drained; the request that finds it 0 posts the one stop job.
 constinit std::atomic<uint32_t> StopRequests{0};
-
+// Lock-free: read and replaced by one atomic operation each.
 constinit std::atomic<const wchar_t*> ServiceNameForTesting{nullptr};
 
 const wchar_t* FontCacheServiceName() noexcept

@@ -8,6 +8,7 @@ namespace S
 namespace
 {
 
+// Lock-free: each slot is read and replaced by one atomic operation; null means the system's call.
 constinit std::atomic<SServiceCalls::OpenManagerFunction> OpenManagerSlot{nullptr};
 constinit std::atomic<SServiceCalls::EnumDependentsFunction> EnumDependentsSlot{nullptr};
 constinit std::atomic<SServiceCalls::ControlFunction> ControlSlot{nullptr};

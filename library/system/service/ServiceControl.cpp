@@ -29,6 +29,7 @@ public:
     void SleepMs(DWORD ms) noexcept override { Sleep(ms); }
 };
 
+// Lock-free: read and replaced by one atomic operation each; null means the system clock.
 constinit std::atomic<IServiceWaitClock*> InstalledClock{nullptr};
 
 constexpr int StopRetryLimit = 5;

@@ -292,7 +292,7 @@ SResult SThreadPool::Core::Stop(SResult& result, bool discardQueued)
     {
         SAutoCriticalSection lock(m_Lock);
         if (discardQueued)
-            DiscardJobs();
+            DiscardQueuedLocked();
         RequestWorkersToLeaveLocked();
     }
     WaitUntilNoWorkers();
