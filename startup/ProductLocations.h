@@ -1,6 +1,8 @@
 // The product's registry locations, derived from the two identity strings in the DLL's string
 // table. The identity strings are loaded once, on first use, without a lock: the first use is
 // inside DllMain before any thread of the agent exists; later calls only read them.
+// Failure contract: an identity string that cannot be loaded stays empty and the paths built
+// from it lack that part; nothing throws but allocation.
 #pragma once
 
 #include "library/system/registry/SRegKey.h"

@@ -1,5 +1,7 @@
 // The agent's start-up routine: consumes the process's hand-off values and does the agent's job.
 // RunStartup runs once per process, inline under the loader lock or on a thread of its own.
+// Failure contract: nothing escapes to the host: RunStartup gives 0 when a hand-off value is
+// missing, and whatever the font job throws is swallowed.
 #pragma once
 
 #include "library/utility/SString.h"

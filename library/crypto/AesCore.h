@@ -1,5 +1,7 @@
 // AES (FIPS-197) key schedules and the table-driven block routines.
 // Stateless apart from constant tables; thread-safe. Schedules are plain data owned by callers.
+// Failure contract: key expansion gives false for a key length other than 16, 24 or 32 and then
+// leaves the schedule untouched; nothing else fails.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // SCpuFeatures: the instruction-set extensions the crypto code can use, read once from CPUID.
 // Thread-safe: the answer is computed under the thread-safe initialisation of a local static
 // and never changes afterwards.
+// Failure contract: nothing here fails; a processor that cannot say reports no extension.
 #pragma once
 
 namespace S

@@ -1,5 +1,6 @@
 // The SHA-256 compression functions behind Sha256Update: each folds `blocks` consecutive
 // 64-byte blocks into the eight state words. Stateless; thread-safe.
+// Failure contract: nothing here fails.
 #pragma once
 
 #include <array>

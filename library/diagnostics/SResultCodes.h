@@ -3,6 +3,7 @@
 // (both are plain 32-bit integers too), and it compares with a result as it is.
 // System codes are HRESULTs (0x8007xxxx carries a Win32 error); the library's own are 0xA004xxxx.
 // Constants only; thread-safe.
+// Failure contract: none; constants only.
 #pragma once
 
 #include "library/diagnostics/SResult.h"

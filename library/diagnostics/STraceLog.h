@@ -1,5 +1,6 @@
 // A sink that prints to the debugger. The process holds one as a static (TraceLogInstance),
 // which the agent never calls. Thread-safe: formats on the caller's stack.
+// Failure contract: nothing here fails or throws; a longer text is cut at TextSize.
 #pragma once
 
 #include <cstdarg>

@@ -1,6 +1,7 @@
 // The one translation of Win32 error codes into result codes. The general codes serve the
 // registry, file and folder code; the service classes have codes of their own for the control
 // manager's errors, so each row of the table gives both. Pure functions; thread-safe.
+// Failure contract: every error gives a code; one without a row gives the use's catch-all code.
 #pragma once
 
 #include "library/diagnostics/SResultCodes.h"

@@ -1,5 +1,6 @@
 // mingw's werapi.h uses three names that it never declares; they are supplied here before it is
 // included. Include this header instead of <werapi.h>.
+// Declarations only: nothing here runs, fails or holds state.
 #pragma once
 
 #include <windows.h>

@@ -2,6 +2,7 @@
 // SBitMask knows which bits are valid for it. Plain values; thread-safe as the integer they hold.
 // SBitMask has virtual operations but deliberately no virtual destructor: its objects are
 // values, never deleted through a base pointer.
+// Failure contract: FormatValue leaves `out` empty when printing fails.
 #pragma once
 
 #include "library/utility/SString.h"

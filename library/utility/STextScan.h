@@ -1,5 +1,7 @@
 // Code-unit algorithms behind the string search, scan and replace operations, for char and
 // wchar_t text. Internal to the string classes. Pure functions; thread-safe.
+// Failure contract: nothing here fails; a search that finds nothing gives -1, a scan a position
+// just outside its range.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 // numbers and the system's wording of an error.
 // Failure contract: output failures are ignored (nothing useful is left to report them to);
 // ParseDecimal says false for anything but a clean number.
+// Thread-safety: no shared state; each tool calls these from its one thread.
 #pragma once
 
 #include <windows.h>

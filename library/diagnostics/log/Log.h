@@ -7,6 +7,7 @@
 // Thread-safety: every front end may be called from any thread; none takes a lock of its own
 // (the file sink serialises its writers). A sink must stay alive while installed and until calls
 // in flight have returned. No front end ever throws: anything raised inside is discarded.
+// Failure contract: a message that no slot takes, or whose sink fails, is dropped without a trace.
 #pragma once
 
 #include "library/diagnostics/log/SLogValues.h"

@@ -1,5 +1,6 @@
 // The value types of a log call: its level, its log type (the sinks it is meant for) and the
 // four-character source code of a log record. Plain values; thread-safe as an int.
+// Failure contract: nothing here fails; ToString throws only as SString does.
 #pragma once
 
 #include "library/utility/SNumber.h"

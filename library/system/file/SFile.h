@@ -4,7 +4,8 @@
 // completion, so callers see synchronous behaviour either way. The NtQueryInformationFile entry
 // point is a process-wide cache written once.
 // Failure contract: nothing throws; operations write their SResult to `result` and return it; a
-// failed open leaves the object closed; out-parameters hold 0 on failure (GetSize: size 0).
+// failed open leaves the object closed; out-parameters hold 0 on failure (GetSize: size 0), but a
+// short write (kResultGeneralFailure) reports the bytes it did write.
 #pragma once
 
 #include "library/diagnostics/SResultCodes.h"

@@ -4,6 +4,8 @@
 // enumeration, never earlier, and stays loaded.
 // Thread-safety: a list is used by one thread at a time. The current-list slot is per thread, and
 // each translation without a current list builds a list of its own, so threads never share one.
+// Failure contract: a failed Refresh keeps the entries read before the failure, and a translation
+// uses those; a text with no letter rewritten is copied unchanged.
 #pragma once
 
 #include "library/diagnostics/SResult.h"
@@ -25,7 +27,6 @@ struct SMappedDrive
     SString m_Comment;
 };
 
-// Failure contract: a failed Refresh keeps the entries read before the failure.
 class SMappedDrives : public SBufferT<SMappedDrive, 1, unsigned int>
 {
 public:

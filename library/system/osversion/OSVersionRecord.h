@@ -1,6 +1,7 @@
 // OSVersionRecord: what detection learned about the running Windows, in two views — the
 // reported one (GetVersionExW, possibly shimmed) and the true one (RtlGetVersion).
 // A plain value; zero-filled on construction. Thread-safety: as any plain struct.
+// Failure contract: nothing here fails; a field that detection could not fill stays zero.
 #pragma once
 
 #include <cstddef>

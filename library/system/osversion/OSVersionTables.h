@@ -1,6 +1,7 @@
 // The fixed translation tables of version detection: platform and architecture codes, the
 // suite-mask table and the product-code table, and the service-pack number parser.
 // Pure functions over constant data; thread-safe.
+// Failure contract: nothing here fails; unknown inputs give 0 or null.
 #pragma once
 
 #include <cstdint>

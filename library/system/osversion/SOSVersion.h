@@ -3,6 +3,7 @@
 // A packed 64-bit constant combines the three: bits 56-63 platform, 40-55 version, 0-39 revision.
 // Thread-safety: the metric maps are built once under the thread-safe initialisation of
 // function-local statics and are read-only afterwards; the values are plain values.
+// Failure contract: nothing here fails; building the metric maps on first use may throw bad_alloc.
 #pragma once
 
 #include "library/utility/SNumber.h"

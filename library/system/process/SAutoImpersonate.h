@@ -2,6 +2,8 @@
 // an SAutoImpersonate, and GetShellUserToken finds the interactive user's token through the
 // desktop shell. Impersonation is a property of one thread: an SAutoImpersonate belongs to the
 // thread that made it and must be destroyed on that thread; it has no lock.
+// Failure contract: a failed Impersonate leaves no token held and the thread not impersonating;
+// a failed GetShellUserToken leaves `token` empty.
 #pragma once
 
 #include "library/diagnostics/SResult.h"
@@ -12,8 +14,6 @@
 namespace S
 {
 
-// Failure contract: after a failed Impersonate the object holds no token (-1) and the thread's
-// security context is what it was before the call.
 class SAutoImpersonate
 {
 public:

@@ -3,6 +3,7 @@
 // Objects of the family are not thread-safe themselves (one owner configures them); waiting on,
 // setting and releasing the kernel objects they hold is as thread-safe as the kernel makes it.
 // The unique-name serial is the one piece of shared state and is updated atomically.
+// Failure contract: Wait writes its outcome to `result` and returns it; kResultNoHandle without a handle.
 #pragma once
 
 #include "library/diagnostics/SResultCodes.h"

@@ -1,6 +1,7 @@
 // The folder index table: for each folder index its token names, its Known Folder ID and its
 // legacy resolution (a CSIDL value, the user profile directory or its parent, or a template of
 // environment references). Constant data; thread-safe.
+// Failure contract: a folder index outside the table gives a null row.
 #pragma once
 
 #include <windows.h>

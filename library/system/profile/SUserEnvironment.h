@@ -1,6 +1,7 @@
 // Expansion of environment references (%NAME%) for a user, followed by the rewriting of mapped
 // network drive letters in the result.
 // Thread-safety: no shared state; the caller's buffer belongs to the caller's thread.
+// Failure contract: a failed expansion gives FALSE with `output` empty.
 #pragma once
 
 #include "library/utility/SBuffer.h"

@@ -2,6 +2,7 @@
 // (or, when the thread does not impersonate, the process's user).
 // The profile directory comes from the profile source (ProfileSource.h).
 // Thread-safety: no shared state; any thread may call.
+// Failure contract: FALSE on failure; the outputs then hold what the steps before it obtained.
 #pragma once
 
 #include "library/utility/SString.h"

@@ -3,6 +3,7 @@
 // a worker exists only after a job was posted, and leaves after 30 s without work.
 // Thread-safety: that of SThreadPool; the pool may be used from any thread once the module's
 // globals are built.
+// Failure contract: that of SThreadPool; getting the pool never fails.
 #pragma once
 
 #include "library/system/process/thread/SThreadPool.h"

@@ -1,6 +1,7 @@
 // The common part of a control-manager connection and an open service: a name and an owned
 // SC_HANDLE, closed when the object goes or is re-initialised.
 // Thread-safety: an object belongs to one thread at a time; separate objects are independent.
+// Failure contract: Wait calls nothing and fails (kResultNoHandle or kResultCallFailed).
 #pragma once
 
 #include "library/system/SHandle.h"

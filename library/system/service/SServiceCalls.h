@@ -5,6 +5,7 @@
 // the table below, which holds the system's functions unless a test sets others.
 // Thread-safety: each entry is read and replaced atomically; install before the calls that
 // should see the replacement start, and restore after they have returned.
+// Failure contract: none of its own; each entry fails as the system's function it stands for.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 // The service classes' view of a Win32 error: its code from the library's translation, logged at
 // Debug level first. Thread-safe as the log is.
+// Failure contract: every error gives a code (kResultServiceOtherError when it has none of its own).
 #pragma once
 
 #include "library/diagnostics/SWin32ErrorResult.h"

@@ -1,6 +1,7 @@
 // Value types of the service classes (states, status, configuration, list entries) and the
 // fixed tables that map the library's state, control and access codes to the system's.
 // Plain values and pure functions; thread-safe as any value.
+// Failure contract: nothing here fails; unknown system values give Unknown, unknown codes give 0.
 #pragma once
 
 #include "library/utility/SString.h"

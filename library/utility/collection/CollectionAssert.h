@@ -2,6 +2,7 @@
 // source names and lines. Thread-safe: the hook works on the caller's stack only.
 // The source names below and the line numbers passed with them are not this tree's paths and
 // lines; they are fixed texts, kept on purpose for compatibility.
+// Failure contract: none; constants only.
 #pragma once
 
 namespace S::CollectionAssert

@@ -1,6 +1,7 @@
 // IIterator: the root of every iterator of the library: movement, position tests, identity.
 // Thread-safety: an iterator belongs to the thread that created it; it refers to its collection
 // without owning it and must not outlive it.
+// Failure contract: nothing here fails; Next and Prev stop at the ends and return the steps taken.
 #pragma once
 
 namespace S

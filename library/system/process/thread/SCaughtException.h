@@ -2,6 +2,8 @@
 // is announced on standard output and reported beside the executable (a text report for every
 // kind, a minidump and an error report for structured exceptions).
 // Thread-safety: may run on several threads at once; each writes its own report files.
+// Failure contract: nothing throws; a report file that cannot be created is left out and the
+// other reports are still written.
 #pragma once
 
 #include <cstdint>
