@@ -1,3 +1,4 @@
+#include "library/diagnostics/SResultCodes.h"
 #include "library/system/process/SSemaphore.h"
 
 #include <gtest/gtest.h>
@@ -27,24 +28,24 @@ TEST(SSemaphore, RefusesInvalidCountsAndCountsReleasesRecreatesAndSharesByName)
         SSemaphore semaphore, probe;
         SResult result;
         EXPECT_EQ(semaphore.Create(result, invalidName, false, false, initial, maximum, nullptr),
-                  SResult(0xA0040909u));
-        EXPECT_EQ(result, SResult(0xA0040909u));
-        EXPECT_EQ(probe.Open(result, invalidName, SYNCHRONIZE, false), SResult(0xA0040903u))
+                  kResultInvalidCounts);
+        EXPECT_EQ(result, kResultInvalidCounts);
+        EXPECT_EQ(probe.Open(result, invalidName, SYNCHRONIZE, false), kResultCreateFailed)
             << "no kernel object";
     }
     SSemaphore semaphore, again;
     SResult result;
-    EXPECT_EQ(semaphore.Release(result, 1), SResult(0xA0040902u));
+    EXPECT_EQ(semaphore.Release(result, 1), kResultNoHandle);
     ASSERT_EQ(semaphore.Create(result, SString(L"SyncTestSem"), true, false, 1, 3, nullptr).Code(), 0);
     EXPECT_EQ(TakeAll(semaphore), 1);
     LONG previous = -1;
     EXPECT_EQ(semaphore.Release(result, 3, &previous).Code(), 0);
     EXPECT_EQ(previous, 0);
     previous = -1;
-    EXPECT_EQ(semaphore.Release(result, 1, &previous), SResult(0xA0040910u)); // beyond the maximum
+    EXPECT_EQ(semaphore.Release(result, 1, &previous), kResultCallFailed); // beyond the maximum
     EXPECT_EQ(previous, -1);
     // The same object again under its unique name; then a new unnamed one with the stored counts.
-    EXPECT_EQ(again.Create(result, semaphore.GetName(), false, false, 0, 1, nullptr), SResult(0xA0040908u));
+    EXPECT_EQ(again.Create(result, semaphore.GetName(), false, false, 0, 1, nullptr), kResultObjectExisted);
     EXPECT_EQ(TakeAll(again), 3);
     EXPECT_EQ(semaphore.Recreate(result).Code(), 0);
     EXPECT_EQ(TakeAll(semaphore), 1);
@@ -53,6 +54,6 @@ TEST(SSemaphore, RefusesInvalidCountsAndCountsReleasesRecreatesAndSharesByName)
     // Full from the start: every unit can be taken, none released beyond them.
     SSemaphore full;
     ASSERT_EQ(full.Create(result, SString(), false, true, 3, 3, nullptr).Code(), 0);
-    EXPECT_EQ(full.Release(result, 1), SResult(0xA0040910u));
+    EXPECT_EQ(full.Release(result, 1), kResultCallFailed);
     EXPECT_EQ(TakeAll(full), 3);
 }
