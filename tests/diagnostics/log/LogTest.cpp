@@ -2,6 +2,7 @@
 #include "library/crypto/Sha256.h"
 #include "library/diagnostics/log/Log.h"
 #include "library/diagnostics/log/SLogValues.h"
+#include "library/utility/SScopedForTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,9 @@ namespace
 
 using Written = std::tuple<std::wstring, int32_t, int32_t, int64_t, int, int, uint32_t, std::wstring>;
 
-// Installed in both slots while it lives; records what reaches it.
+// Installed in both slots while it lives (then the previous sinks again); records what reaches it.
 struct Recorder : ILeveledLogger, ILogRecordSink
 {
-    static void Install(Recorder* recorder)
-    {
-        InstallLeveledLogger(recorder);
-        InstallLogRecordSink(recorder);
-    }
-    Recorder() { Install(this); }
-    ~Recorder() override { Install(nullptr); }
     SLogType GetDefaultType() const override { return SLogType(SLogType::Remote); }
     bool IsEnabled(SLogType, SLogLevel, va_list) override { return enabled; }
     void Write(const wchar_t* component, int32_t data1, int32_t data2, int64_t data64, SLogType type,
@@ -38,6 +32,8 @@ struct Recorder : ILeveledLogger, ILogRecordSink
     SLogRecord record;
     bool enabled = true, throws = false;
     std::vector<Written> written;
+    const SScopedForTesting<ILeveledLogger*> m_Logger{&InstallLeveledLogger, this};
+    const SScopedForTesting<ILogRecordSink*> m_RecordSink{&InstallLogRecordSink, this};
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "library/diagnostics/sink/SFileLogSink.h"
 #include "library/system/SHandle.h"
 #include "library/system/SModule.h"
+#include "library/utility/SScopedForTesting.h"
 
 #include "common/ProcessRunner.h"
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -46,7 +48,7 @@ class SFileLogSinkTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        InstallFileLogSink(nullptr);
+        m_Installed.reset();
         m_Sink.Close();
         std::filesystem::remove_all(m_Folder);
         RegDeleteTreeW(HKEY_CURRENT_USER, m_Key.c_str());
@@ -59,7 +61,8 @@ protected:
             RegSetKeyValueW(HKEY_CURRENT_USER, (m_Key + L"\\Logging").c_str(), L"LogFileSize", REG_DWORD,
                             &logFileSize, sizeof logFileSize);
         m_Sink.Configure(SPath(m_Log.c_str()), levels, false, SString(m_Key.c_str()));
-        InstallFileLogSink(&m_Sink);
+        if (!m_Installed)
+            m_Installed.emplace(&InstallFileLogSink, &m_Sink);
     }
 
     const std::wstring m_Id = std::to_wstring(GetCurrentProcessId());
@@ -69,6 +72,8 @@ protected:
     const std::wstring m_Backup = m_Log + L".bak";
     const std::wstring m_Key = L"Software\\LumerelxTests\\FileLogSink-" + m_Id;
     SFileLogSink m_Sink;
+    // Put back the sink installed before, once the test is over.
+    std::optional<SScopedForTesting<IFileLogSink*>> m_Installed;
 };
 
 std::string Stamp(const SYSTEMTIME& t)
