@@ -1,5 +1,6 @@
 // The SHA-256 compression functions behind Sha256Update: each folds `blocks` consecutive
-// 64-byte blocks into the eight state words. Stateless; thread-safe.
+// 64-byte blocks into the eight state words. Stateless; thread-safe. The portable function and
+// the constants are in Sha256.cpp, the SHA-NI function in Sha256ShaNi.cpp.
 // Failure contract: nothing here fails.
 #pragma once
 

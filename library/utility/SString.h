@@ -6,6 +6,8 @@
 // Failure contract: operations report failure as false, a count of 0 or -1 and leave the string
 // unchanged; growth beyond the standard string's limits throws the standard length/range errors.
 // Thread-safety: none; concurrent reads are fine, any modification needs the caller's exclusion.
+// One family over several files: the code-page layers SStringConverter and SStringAbstractBase
+// have a .cpp each; SString.cpp holds the typed strings and includes its sections (SString*.inl).
 #pragma once
 
 #include "library/utility/SAutoPtr.h"

@@ -1,4 +1,5 @@
-// Security identities of tokens.
+// Security identities of tokens: the SID text of a token's user (GetTokenUserSidString) and of a SID
+// (FormatSid).
 // Failure contract: on failure the output text is left empty.
 // Thread-safe: no shared state.
 #pragma once
