@@ -21,8 +21,8 @@ inline constexpr DWORD FontCachePoolWaitLimitMs = 30000;
 SThreadPool& FontCachePool() noexcept;
 
 // Test seam (set it through SScopedForTesting): makes FontCachePool hand out `pool` instead (null:
-// the process-wide pool again) and returns the pool set before, null for the process-wide one. The caller
-// keeps `pool` alive meanwhile.
+// the process-wide pool again) and returns the pool set before, null for the process-wide one.
+// The caller keeps `pool` alive meanwhile.
 SThreadPool* SetFontCachePoolForTesting(SThreadPool* pool) noexcept;
 
 } // namespace S

@@ -34,8 +34,8 @@ void RequestFontCacheStop() noexcept;
 uint32_t PendingFontCacheStopRequests() noexcept;
 
 // Test seam (set it through SScopedForTesting): points the job at the service `name` instead of
-// "FontCache" (null: "FontCache" again) and returns
-// the name set before, null for "FontCache". `name` must stay valid while it is set.
+// "FontCache" (null: "FontCache" again) and returns the name set before, null for "FontCache".
+// `name` must stay valid while it is set.
 const wchar_t* SetFontCacheServiceNameForTesting(const wchar_t* name) noexcept;
 
 } // namespace S
