@@ -1,7 +1,8 @@
 // The font job: makes a virtualized application's fonts (listed in the Fonts key of its virtual
 // registry) available to this process only, or takes them away again.
 // Failure contract: FALSE when the fonts folder cannot be found, or when adding a font failed (the
-// fonts added before it stay); a missing Fonts key is nothing to do and gives TRUE.
+// fonts added before it stay); a failed removal is logged and the job goes on; a missing Fonts key
+// is nothing to do and gives TRUE.
 // Thread-safety: runs on one thread at a time; keeps no state between calls.
 #pragma once
 

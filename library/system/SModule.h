@@ -6,7 +6,8 @@
 // function up by name and type. SLazyFunction finds a function of a system module on first use and
 // keeps the answer, found or missing, for the life of the process; the module then stays loaded, as
 // a delay-loaded import would.
-// Failure contract: a lookup that fails gives null; the last error then holds the loader's reason.
+// Failure contract: a lookup that fails gives null with the loader's reason in the last error; a
+// miss that SLazyFunction kept from an earlier use gives null and leaves the last error alone.
 // Thread-safety: SLazyFunction may be used from any thread; two first uses at once may both load
 // the module, which only adds a reference.
 #pragma once
