@@ -1,7 +1,8 @@
 // The entropy-stirring random source: a 72-byte pool of time-stamp, clock and counter readings
 // folded through SHA-256 on every stir. Used to seed unique names, not for keys.
 // Thread-safety: deliberately unlocked; concurrent stirs may interleave their updates, which
-// only mixes the pool differently. Nothing here fails.
+// only mixes the pool differently.
+// Failure contract: nothing here fails.
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,8 @@
 // SHA-256 (FIPS 180-4) with a compression function chosen at run time: the processor's SHA
 // instructions when CPUID reports them, portable code otherwise.
 // Thread-safety: a context belongs to one thread at a time (callers keep it on their stack);
-// the functions share only the engine choice, which is read atomically. Nothing here fails.
+// the functions share only the engine choice, which is read atomically.
+// Failure contract: nothing here fails.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // The assertion hook of the foundation library. A failed check is composed into a report text
 // and the hook returns 0: nothing is shown, logged or raised, so the caller carries on with its
 // own failure path. Thread-safe: works on the caller's stack only.
+// Failure contract: nothing here fails; a report longer than its buffer is cut.
 #pragma once
 
 #include <cstdarg>

@@ -1,6 +1,7 @@
 // Wide text in a fixed buffer, for code that must not allocate (the crash path): formatting and
 // appending never fail, they cut the text at the capacity. Format strings follow the runtime's
 // wide printf: %s takes wide text, %S narrow text.
+// Failure contract: nothing here fails; text beyond the capacity is cut.
 // Thread-safety: a value; concurrent reads are fine, any modification needs the caller's exclusion.
 #pragma once
 

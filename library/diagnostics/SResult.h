@@ -1,6 +1,7 @@
 // SResult: the library's 32-bit result code. 0 is success, a negative value a failure;
 // the library's own failures are 0xA004xxxx, system failures travel as HRESULTs.
 // A plain value type; thread-safe as any int.
+// Failure contract: nothing here fails.
 #pragma once
 
 #include <concepts>

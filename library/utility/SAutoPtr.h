@@ -1,6 +1,7 @@
 // SAutoPtrT: a pointer that either owns its target or merely borrows it. IsArray 1: a plain array
 // from the plain allocator (PlainAllocateZeroed), released with PlainFree; IsArray 0: one object
-// deleted through its (virtual) destructor. Nothing here fails.
+// deleted through its (virtual) destructor.
+// Failure contract: nothing here fails.
 // Thread-safety: none; one owner at a time.
 #pragma once
 

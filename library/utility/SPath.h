@@ -1,6 +1,7 @@
 // SPath: an SString that holds a file-system path. Every file-system call passes the path through
 // GetExtendedLengthPath just before the Windows call, so long paths are not cut at the classic
-// limit; stored paths keep their plain form. Nothing fails apart from allocation (as SString).
+// limit; stored paths keep their plain form.
+// Failure contract: as SString; nothing fails apart from allocation.
 // Thread-safety: as SString.
 #pragma once
 

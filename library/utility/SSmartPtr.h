@@ -1,8 +1,9 @@
 // SSmartPtrT: a shared pointer whose reference count and target live in two heap cells shared by
 // all copies. The count changes atomically, so copies may be released on different threads; the
 // target itself is not protected. The last release deletes the target (by default through its
-// virtual destructor) and frees both cells. Nothing here fails except cell allocation, which
-// throws std::bad_alloc after deleting the target it was given.
+// virtual destructor) and frees both cells.
+// Failure contract: nothing fails but cell allocation, which throws std::bad_alloc after deleting
+// the target it was given.
 #pragma once
 
 #include <atomic>

@@ -1,5 +1,6 @@
 // The plain system calls that the crash path shares: debugger announcements, the current UTC
-// time and the executable's path. Nothing here allocates or throws.
+// time and the executable's path.
+// Failure contract: nothing here allocates or throws; GetExecutablePath says below what it gives.
 // Thread-safety: every function may be called from any thread at once.
 #pragma once
 

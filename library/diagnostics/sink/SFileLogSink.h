@@ -2,8 +2,9 @@
 // with a byte-order mark, keeping one backup generation (the log path with ".bak" appended).
 // Its size limit may come from the registry value "LogFileSize" in the subkey "Logging" of a
 // per-machine or per-user settings key. Thread-safe: all writers of the process, and every
-// configuration change, share one process-wide critical section. A line that cannot be written
-// is dropped and the next line tries again; nothing here throws.
+// configuration change, share one process-wide critical section.
+// Failure contract: nothing here throws; a line that cannot be written is dropped and the next
+// line tries again.
 #pragma once
 
 #include "library/diagnostics/log/Log.h"

@@ -6,6 +6,8 @@
 // when a lookup first runs. Without SHGetKnownFolderPath the current lookup answers as the legacy
 // one; without SHGetFolderPathW the legacy lookup gives kResultShellFailed.
 // Thread-safety: any thread may call.
+// Failure contract: both lookups return their SResult; on failure `path` is empty or holds what
+// the shell returned with its failure.
 #pragma once
 
 #include "library/diagnostics/SResultCodes.h"
@@ -21,8 +23,6 @@ namespace S
 // The library's code for a shell call's result: 0 stays 0.
 SResult TranslateShellResult(HRESULT result) noexcept;
 
-// Failure contract for both lookups: on failure `path` is empty or holds what the shell returned
-// with its failure.
 SResult GetFolderPathForVista(unsigned index, SString& path, HANDLE token);
 SResult GetFolderPath(unsigned index, SString& path, HANDLE token);
 
