@@ -181,3 +181,22 @@ TEST_F(FontJobTest, FailedAdditionEndsTheJobKeepsEarlierFontsAndRemovalAttemptsE
     EXPECT_TRUE(Run(FALSE));
     EXPECT_EQ(Visible(), "0000");
 }
+
+// Profile, session and application (left out when empty) lead to the redirected machine fonts key.
+TEST(FontRegistration, ApplicationFontsKeyLocation)
+{
+    const std::wstring fonts = L"rhklm\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+    const std::tuple<const wchar_t*, const wchar_t*, uint32_t, std::wstring> cases[] = {
+        {L"john", L"{00000000-0000-0000-0000-000000000001}", 2,
+         L"john-2\\{00000000-0000-0000-0000-000000000001}\\" + fonts},
+        {L"SYSTEM", L"app", 0, L"SYSTEM-0\\app\\" + fonts},
+        {L"u", L"", 4294967295u, L"u-4294967295\\" + fonts},
+    };
+    for (const auto& [profile, app, session, expected] : cases)
+    {
+        const SRegKeyLocation location =
+            GetApplicationFontsKeyLocation(SString(profile), SString(app), session);
+        EXPECT_EQ(location.root, HKEY_LOCAL_MACHINE);
+        EXPECT_STREQ(location.path.c_str(), expected.c_str());
+    }
+}
