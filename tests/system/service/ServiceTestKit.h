@@ -121,11 +121,22 @@ public:
     S::SService& Service() { return *m_Service; }
     bool Registered() const { return m_Service != nullptr; }
     // Starts the service and waits until it has left start pending; false when that fails.
+    // A start that the control manager refuses is asked again for a while: in a fresh prefix a
+    // previous case's service can still hold Wine's one start at a time. The refusal is printed.
     bool Start()
     {
         S::SResult result;
-        return Registered() && m_Service->Start(result, 0, nullptr).Succeeded() &&
-               WaitUntil([&] { return State() != SERVICE_START_PENDING && State() != SERVICE_STOPPED; });
+        const auto started = [&] {
+            return m_Service->Start(result, 0, nullptr).Succeeded() ||
+                   result == S::kResultServiceAlreadyRunning;
+        };
+        if (!Registered() || !WaitUntil(started, 5000))
+        {
+            ADD_FAILURE() << "service " << std::string(m_Name.begin(), m_Name.end()) << " not started: 0x"
+                          << std::hex << result.Unsigned();
+            return false;
+        }
+        return WaitUntil([&] { return State() != SERVICE_START_PENDING && State() != SERVICE_STOPPED; });
     }
     DWORD State() const { return StatusOf(m_Name).dwCurrentState; }
     DWORD ProcessId() const { return StatusOf(m_Name).dwProcessId; }
