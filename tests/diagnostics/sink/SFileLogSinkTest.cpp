@@ -5,6 +5,7 @@
 #include "library/utility/SScopedForTesting.h"
 
 #include "common/ProcessRunner.h"
+#include "common/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -145,9 +146,7 @@ TEST(SFileLogSinkZones, LineFormatWestAndEastOfUtc)
                                    folder.c_str(), &startup, &process));
         const SHandle processHandle(process.hProcess), threadHandle(process.hThread);
         // The handles Wine gives for a Unix program tell nothing of its end; the renamed file does.
-        for (const ULONGLONG end = GetTickCount64() + 120'000;
-             !std::filesystem::exists(folder + name) && GetTickCount64() < end;)
-            Sleep(20);
+        EXPECT_TRUE(STest::WaitUntil([&] { return std::filesystem::exists(folder + name); }, 120'000));
         const std::string output = STest::ReadFileBytes(folder + name);
         std::filesystem::remove(folder + name);
         EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;

@@ -132,8 +132,7 @@ public:
         };
         if (!Registered() || !WaitUntil(started, 5000))
         {
-            ADD_FAILURE() << "service " << std::string(m_Name.begin(), m_Name.end()) << " not started: 0x"
-                          << std::hex << result.Unsigned();
+            ADD_FAILURE() << "service " << m_Name << " not started: 0x" << std::hex << result.Unsigned();
             return false;
         }
         return WaitUntil([&] { return State() != SERVICE_START_PENDING && State() != SERVICE_STOPPED; });
